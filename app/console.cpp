@@ -1,0 +1,104 @@
+// The main line: banner, port option and word count, the jumper read.
+#include "cat.h"
+#include "sj.h"
+
+#include <cstdio>
+
+namespace {
+
+bool is_c_space(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Reads the port number as atoi would, but saturates instead of
+// overflowing: any number too large to be a port stays too large.
+int parse_port_number(const char* text)
+{
+    while (is_c_space(*text))
+        ++text;
+    bool negative = *text == '-';
+    if (*text == '-' || *text == '+')
+        ++text;
+    int value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        if (value < 100)
+            value = value * 10 + (*text - '0');
+    }
+    return negative ? -value : value;
+}
+
+}  // namespace
+
+void print_banner(const char* program)
+{
+    std::printf("%s version 0.2 by the sj contributors\n\n", program);
+    std::printf("This program uses undocumented CAT commands to read or update the EEPROM\n");
+    std::printf("in the Yaesu FT817, FT857, and FT897 Radios. The soft jumper settings are stored\n");
+    std::printf("in location 4 and 5 of the EEPROM. Power the radio off and on to activate\n");
+    std::printf("the new settings. If you do a reset of the radio, you will have to run\n");
+    std::printf("this program again to rewrite the values\n\n");
+    std::printf("The program assumes that the radio CAT rate is set to 38400 baud\n\n");
+    std::printf("*** USE AT YOUR OWN RISK ***\n\n");
+}
+
+void show_usage()
+{
+    std::printf("Usage: sj [-#]               Reads the current EEPROM values only, does not\n");
+    std::printf("                             write anything to the EEPROM\n\n");
+    std::printf("       sj [-#] <B1> <B2>     Byte1 and byte2 are the two hex values\n");
+    std::printf("                             to put into address 4 and address 5 in the EEPROM\n\n");
+    std::printf("                             Optional: -#, use COM port COM#\n\n");
+    std::printf("Example: sj 70 06            Writes the values 70 06 to the EEPROM via COM1:\n");
+    std::printf("         sj -2               Reads the current values using COM2:\n");
+    std::printf("         sj -2 F8 BF         Writes F8 BF using COM2:\n\n");
+}
+
+void print_byte_line(const char* label, int count, const std::uint8_t* bytes)
+{
+    std::printf("%s: ", label);
+    for (int i = 0; i < count; ++i)
+        std::printf("%02X ", bytes[i]);
+    std::printf("\n");
+}
+
+bool parse_command_line(int argc, char** argv, CommandLine& command)
+{
+    command = CommandLine{1, RunMode::ReadOnly, nullptr, nullptr};
+    int first = 1;
+    if (argc > 1 && argv[1][0] == '-') {
+        command.port = parse_port_number(argv[1] + 1);
+        if (command.port < 1 || command.port > 9)
+            return false;
+        first = 2;
+    }
+    int words = argc - first + 1;  // the program name still counts
+    if (words == 3) {
+        command.mode = RunMode::Write;
+        command.b1 = argv[first];
+        command.b2 = argv[first + 1];
+        return true;
+    }
+    return words == 1;
+}
+
+int run_sj(int argc, char** argv)
+{
+    // An empty argument vector is possible with exec(); the banner still needs a name.
+    print_banner(argc > 0 && argv[0] ? argv[0] : "sj");
+    CommandLine command;
+    if (!parse_command_line(argc, argv, command)) {
+        show_usage();
+        return 1;
+    }
+    SerialLink link;
+    if (!open_link(link, command.port))
+        return 1;
+    Answer answer;
+    if (!read_jumpers(link, answer))
+        return 1;
+    print_byte_line("Software jumpers are set to ", answer.count, answer.bytes);
+    if (command.mode == RunMode::ReadOnly)
+        return 0;
+    return run_write_dialogue(link, command.b1, command.b2);
+}

@@ -1,0 +1,32 @@
+// The console front end: the command line, the texts, the read and the
+// write dialogue. Every path gives its exit status back to the caller.
+#pragma once
+
+#include "serial_link.h"
+
+#include <cstdint>
+
+enum class RunMode { ReadOnly, Write };
+
+struct CommandLine {
+    int port;         // 1..9
+    RunMode mode;
+    const char* b1;   // the byte words, Write mode only
+    const char* b2;
+};
+
+// The whole tool: banner, command line, read, and write dialogue.
+int run_sj(int argc, char** argv);
+
+// False when the words call for the usage text.
+bool parse_command_line(int argc, char** argv, CommandLine& command);
+
+void print_banner(const char* program);
+void show_usage();
+void print_byte_line(const char* label, int count, const std::uint8_t* bytes);
+
+// The write dialogue.
+std::uint8_t parse_hex_byte(const char* word);
+bool is_yes_answer(const char* line);
+bool confirm_yes();
+int run_write_dialogue(SerialLink& link, const char* b1, const char* b2);

@@ -1,0 +1,77 @@
+// The write run: the new byte values, the operator's YES, the EEPROM write,
+// the radio's verdict and the read-back.
+#include "cat.h"
+#include "sj.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// A hex digit's value; anything else counts as a zero digit.
+int hex_digit_value(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    int upper = std::toupper(static_cast<unsigned char>(c));
+    return upper >= 'A' && upper <= 'F' ? upper - 'A' + 10 : 0;
+}
+
+}  // namespace
+
+std::uint8_t parse_hex_byte(const char* word)
+{
+    if (word[0] == '\0')
+        return 0;
+    int value = hex_digit_value(word[0]);
+    if (word[1] == '\0')
+        return static_cast<std::uint8_t>(value);
+    return static_cast<std::uint8_t>(value * 16 + hex_digit_value(word[1]));
+}
+
+bool is_yes_answer(const char* line)
+{
+    return std::strncmp(line, "YES", 3) == 0;
+}
+
+bool confirm_yes()
+{
+    std::printf("Are you SURE you want to do this ?\nPlease answer YES to continue > ");
+    std::fflush(stdout);  // the prompt must be on the screen before we wait
+    char line[31];
+    if (!std::fgets(line, sizeof line, stdin))
+        return false;
+    return is_yes_answer(line);
+}
+
+int run_write_dialogue(SerialLink& link, const char* b1, const char* b2)
+{
+    std::uint8_t byte1 = parse_hex_byte(b1);
+    std::uint8_t byte2 = parse_hex_byte(b2);
+    std::printf("\nAbout to write the values %02x %02x to the EEPROM\n", byte1, byte2);
+    if (!confirm_yes()) {
+        std::printf("Aborted: you must enter YES in uppercase to continue and write to the EEPROM\n\n");
+        return 0;
+    }
+    std::printf("\nSending CAT command: 00 04 %02x %02x BC to the Radio\n", byte1, byte2);
+    Answer answer;
+    if (!write_jumpers(link, byte1, byte2, answer))
+        return 1;
+    print_byte_line("Radio response to write command is ", answer.count, answer.bytes);
+    bool accepted = answer.count > 0 && answer.bytes[0] == 0x00;
+    if (accepted)
+        std::printf("Radio accepted write EEPROM command\n\n");
+    else
+        std::printf("Error: Radio did not accept command, should have returned 00\n\n");
+    std::printf("Reading EEPROM values again:\n");
+    if (!read_jumpers(link, answer))
+        return 1;
+    print_byte_line("Read current data from EEPROM gives ", answer.count, answer.bytes);
+    // A refused write changed nothing: claiming an update would mislead.
+    if (!accepted)
+        return 1;
+    std::printf("\nEEPROM values updated, power off/on radio to activate\n\n");
+    close_link(link);
+    return 0;
+}

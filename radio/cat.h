@@ -1,0 +1,25 @@
+// The two EEPROM CAT commands on the soft-jumper bytes (locations 4 and 5):
+// one 5-byte frame out, one answer of up to 4 bytes back.
+#pragma once
+
+#include "serial_link.h"
+
+#include <cstdint>
+
+constexpr std::uint8_t JUMPER_ADDRESS = 0x04;
+constexpr std::uint8_t EEPROM_READ = 0xBB;
+constexpr std::uint8_t EEPROM_WRITE = 0xBC;
+
+struct CatFrame {
+    std::uint8_t bytes[5];  // address high, address low, data, data, opcode
+};
+
+struct Answer {
+    int count;  // 0..4
+    std::uint8_t bytes[4];
+};
+
+// Each sends its frame and reads the answer. False means the run must end
+// with status 1: the failure (platform error or short write) is printed.
+bool read_jumpers(SerialLink& link, Answer& answer);
+bool write_jumpers(SerialLink& link, std::uint8_t byte1, std::uint8_t byte2, Answer& answer);

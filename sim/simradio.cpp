@@ -1,0 +1,278 @@
+// simradio: a simulated FT-817 on a pseudo-terminal, for trying sj without a
+// radio and for testing it. It answers the EEPROM read (BB) and write (BC)
+// commands from a 64 KiB EEPROM, logs every frame, and can misbehave on request.
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const USAGE =
+    "usage: simradio [options] LINK\n"
+    "  Makes LINK a symbolic link to a pseudo-terminal that acts as an FT-817.\n"
+    "  --jumpers B4 B5     EEPROM bytes 4 and 5 in hex (default D8 BF)\n"
+    "  --log FILE          log frames received and answers sent (default: stdout)\n"
+    "  --silent            never answer\n"
+    "  --refuse XX         refuse writes: answer with status XX, store nothing\n"
+    "  --short             answer 1 byte only\n"
+    "  --long              answer 6 bytes\n"
+    "  --lengths N,N,...   answer N bytes to the 1st, 2nd, ... frame (0..6)\n"
+    "  --garbage           answer with noise instead of data\n"
+    "  --gap MS            wait MS milliseconds between answer bytes\n"
+    "  --hangup-after N    hang up when the Nth frame arrives, without answering\n";
+
+constexpr int MAX_LENGTHS = 16;
+constexpr int LONG_ANSWER = 6;
+
+struct Options {
+    const char* link = nullptr;
+    const char* log = nullptr;
+    int byte4 = 0xD8, byte5 = 0xBF;
+    bool silent = false;
+    int refuse = -1;       // status byte for refused writes, -1 accepts
+    int length = -1;       // bytes per answer, -1 for the natural length
+    int lengths[MAX_LENGTHS];
+    int lengths_count = 0;
+    bool garbage = false;
+    int gap_ms = 0;
+    int hangup_after = 0;  // 0 never hangs up
+};
+
+volatile sig_atomic_t stop_requested = 0;
+unsigned char eeprom[65536];
+FILE* log_file = stdout;
+
+void on_signal(int) { stop_requested = 1; }
+
+bool parse_int(const char* text, int low, int high, int& value, int base = 10)
+{
+    char* end;
+    errno = 0;
+    long v = std::strtol(text, &end, base);
+    if (errno || end == text || *end || v < low || v > high)
+        return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+bool parse_lengths(char* text, Options& options)
+{
+    for (char* item = std::strtok(text, ","); item; item = std::strtok(nullptr, ",")) {
+        if (options.lengths_count == MAX_LENGTHS ||
+            !parse_int(item, 0, LONG_ANSWER, options.lengths[options.lengths_count++]))
+            return false;
+    }
+    return options.lengths_count > 0;
+}
+
+bool parse_options(int argc, char** argv, Options& o)
+{
+    for (int i = 1; i < argc; ++i) {
+        const char* a = argv[i];
+        bool has1 = i + 1 < argc, has2 = i + 2 < argc;
+        if (!std::strcmp(a, "--jumpers") && has2) {
+            if (!parse_int(argv[i + 1], 0, 255, o.byte4, 16) || !parse_int(argv[i + 2], 0, 255, o.byte5, 16))
+                return false;
+            i += 2;
+        } else if (!std::strcmp(a, "--log") && has1) {
+            o.log = argv[++i];
+        } else if (!std::strcmp(a, "--silent")) {
+            o.silent = true;
+        } else if (!std::strcmp(a, "--refuse") && has1) {
+            if (!parse_int(argv[++i], 0, 255, o.refuse, 16))
+                return false;
+        } else if (!std::strcmp(a, "--short")) {
+            o.length = 1;
+        } else if (!std::strcmp(a, "--long")) {
+            o.length = LONG_ANSWER;
+        } else if (!std::strcmp(a, "--lengths") && has1) {
+            if (!parse_lengths(argv[++i], o))
+                return false;
+        } else if (!std::strcmp(a, "--garbage")) {
+            o.garbage = true;
+        } else if (!std::strcmp(a, "--gap") && has1) {
+            if (!parse_int(argv[++i], 0, 60000, o.gap_ms))
+                return false;
+        } else if (!std::strcmp(a, "--hangup-after") && has1) {
+            if (!parse_int(argv[++i], 1, 1000000, o.hangup_after))
+                return false;
+        } else if (a[0] != '-' && !o.link) {
+            o.link = a;
+        } else {
+            return false;
+        }
+    }
+    return o.link != nullptr;
+}
+
+void log_bytes(const char* what, const unsigned char* bytes, int count)
+{
+    std::fprintf(log_file, "%s", what);
+    for (int i = 0; i < count; ++i)
+        std::fprintf(log_file, " %02X", bytes[i]);
+    std::fprintf(log_file, "\n");
+    std::fflush(log_file);
+}
+
+// The pseudo-terminal's slave side stays open here, so that the master never
+// sees a hang-up between clients; its path is what LINK points to.
+struct Pty {
+    int master = -1;
+    int slave = -1;
+    char path[128] = "";
+};
+
+bool open_pty(Pty& pty)
+{
+    pty.master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (pty.master < 0 || grantpt(pty.master) != 0 || unlockpt(pty.master) != 0)
+        return false;
+    std::snprintf(pty.path, sizeof pty.path, "%s", ptsname(pty.master));
+    pty.slave = open(pty.path, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios tio;
+    if (pty.slave < 0 || tcgetattr(pty.slave, &tio) != 0)
+        return false;
+    cfmakeraw(&tio);
+    return tcsetattr(pty.slave, TCSANOW, &tio) == 0;
+}
+
+void sleep_ms(int ms)
+{
+    timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR && !stop_requested) {
+    }
+}
+
+// The answer a healthy radio gives, and bytes beyond it for long answers.
+int make_answer(const Options& o, const unsigned char* frame, unsigned char* answer)
+{
+    int address = frame[0] << 8 | frame[1];
+    int natural = 0;
+    if (frame[4] == 0xBB) {
+        for (int i = 0; i < LONG_ANSWER; ++i)
+            answer[i] = eeprom[(address + i) & 0xFFFF];
+        natural = 2;
+    } else if (frame[4] == 0xBC) {
+        std::memset(answer, 0, LONG_ANSWER);
+        if (o.refuse >= 0) {
+            answer[0] = static_cast<unsigned char>(o.refuse);
+        } else {
+            eeprom[address] = frame[2];
+            eeprom[(address + 1) & 0xFFFF] = frame[3];
+        }
+        natural = 1;
+    }
+    if (o.garbage) {
+        static const unsigned char noise[LONG_ANSWER] = {0xFF, 0x7E, 0xC3, 0x00, 0x5A, 0xA5};
+        std::memcpy(answer, noise, sizeof noise);
+    }
+    return natural;
+}
+
+int answer_length(const Options& o, int frame_number, int natural)
+{
+    if (o.silent)
+        return 0;
+    if (frame_number <= o.lengths_count)
+        return o.lengths[frame_number - 1];
+    return o.length >= 0 ? o.length : natural;
+}
+
+void send_answer(const Options& o, int master, const unsigned char* answer, int count)
+{
+    if (count == 0)
+        return;
+    log_bytes("tx", answer, count);
+    for (int i = 0; i < count; ++i) {
+        if (i > 0 && o.gap_ms > 0)
+            sleep_ms(o.gap_ms);
+        if (write(master, answer + i, 1) != 1)
+            return;
+    }
+}
+
+// What a client left unread must not reach the next one, as a real port
+// drops it when closed.
+void drop_leftovers_on_close(int watch, int slave)
+{
+    char events[4096];
+    if (read(watch, events, sizeof events) > 0)
+        tcflush(slave, TCIFLUSH);
+}
+
+int serve(const Options& o, Pty& pty)
+{
+    int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch >= 0)
+        inotify_add_watch(watch, pty.path, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE);
+    unsigned char frame[5];
+    int have = 0, frames = 0;
+    while (!stop_requested) {
+        pollfd fds[2] = {{pty.master, POLLIN, 0}, {watch, POLLIN, 0}};
+        if (poll(fds, watch >= 0 ? 2 : 1, -1) < 0)
+            continue;
+        if (fds[1].revents & POLLIN)
+            drop_leftovers_on_close(watch, pty.slave);
+        if (!(fds[0].revents & POLLIN))
+            continue;
+        ssize_t n = read(pty.master, frame + have, sizeof frame - have);
+        if (n <= 0)
+            continue;
+        have += static_cast<int>(n);
+        if (have < 5)
+            continue;
+        have = 0;
+        log_bytes("rx", frame, 5);
+        if (++frames == o.hangup_after) {
+            std::fprintf(log_file, "hangup\n");
+            return 0;
+        }
+        unsigned char answer[LONG_ANSWER];
+        int natural = make_answer(o, frame, answer);
+        send_answer(o, pty.master, answer, answer_length(o, frames, natural));
+    }
+    if (have > 0)
+        log_bytes("partial", frame, have);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!parse_options(argc, argv, options)) {
+        std::fputs(USAGE, stderr);
+        return 2;
+    }
+    if (options.log && !(log_file = std::fopen(options.log, "w"))) {
+        std::perror(options.log);
+        return 1;
+    }
+    eeprom[4] = static_cast<unsigned char>(options.byte4);
+    eeprom[5] = static_cast<unsigned char>(options.byte5);
+    struct sigaction sa = {};
+    sa.sa_handler = on_signal;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    Pty pty;
+    unlink(options.link);
+    if (!open_pty(pty) || symlink(pty.path, options.link) != 0) {
+        std::perror("simradio");
+        return 1;
+    }
+    int status = serve(options, pty);
+    unlink(options.link);
+    std::fprintf(log_file, "eeprom 0004: %02X %02X\n", eeprom[4], eeprom[5]);
+    std::fclose(log_file);
+    close(pty.master);  // hangs up any client still on the line
+    return status;
+}
