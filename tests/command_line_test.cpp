@@ -1,0 +1,141 @@
+// The command line: port option, word count, usage, and the byte line.
+#include "capture.h"
+#include "fake_link.h"
+#include "sj.h"
+#include "texts.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct CommandCase {
+    std::vector<std::string> words;  // as typed after the program name
+    bool usage;
+    int port;
+    RunMode mode;
+    const char* b1;
+    const char* b2;
+};
+
+const CommandCase command_cases[] = {
+    {{}, false, 1, RunMode::ReadOnly, nullptr, nullptr},
+    {{"-2"}, false, 2, RunMode::ReadOnly, nullptr, nullptr},
+    {{"-9"}, false, 9, RunMode::ReadOnly, nullptr, nullptr},
+    {{"-2x"}, false, 2, RunMode::ReadOnly, nullptr, nullptr},
+    {{"- 3"}, false, 3, RunMode::ReadOnly, nullptr, nullptr},
+    {{"-+4"}, false, 4, RunMode::ReadOnly, nullptr, nullptr},
+    {{"-0000000000000000000000005"}, false, 5, RunMode::ReadOnly, nullptr, nullptr},
+    {{"70", "06"}, false, 1, RunMode::Write, "70", "06"},
+    {{"-2", "F8", "BF"}, false, 2, RunMode::Write, "F8", "BF"},
+    {{"-4", "70", "06"}, false, 4, RunMode::Write, "70", "06"},
+    {{"70", "-4"}, false, 1, RunMode::Write, "70", "-4"},
+    {{"-0"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
+    {{"-10"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
+    {{"-"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
+    {{"-x"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
+    {{"--2"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
+    {{"-4294967298"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
+    {{"-4294967297"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
+    {{"-99999999999999999999"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
+    {{"--99999999999999999999"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
+    {{"-2147483649"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
+    {{"70"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
+    {{"-2", "F8"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
+    {{"70", "06", "01"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
+    {{"-2", "70", "06", "01"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
+    {{"-3", "-4"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
+};
+
+std::string describe(const std::vector<std::string>& words)
+{
+    std::string text = "sj";
+    for (const std::string& word : words)
+        text += " '" + word + "'";
+    return text;
+}
+
+TEST(CommandLine, PortOptionAndWordCount)
+{
+    for (const CommandCase& c : command_cases) {
+        std::vector<std::string> storage = {"sj"};
+        storage.insert(storage.end(), c.words.begin(), c.words.end());
+        std::vector<char*> argv;
+        for (std::string& word : storage)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        CommandLine command;
+        bool ok = parse_command_line(static_cast<int>(storage.size()), argv.data(), command);
+        SCOPED_TRACE(describe(c.words));
+        ASSERT_EQ(ok, !c.usage);
+        if (c.usage)
+            continue;
+        EXPECT_EQ(command.port, c.port);
+        EXPECT_EQ(command.mode, c.mode);
+        EXPECT_STREQ(command.b1, c.b1);
+        EXPECT_STREQ(command.b2, c.b2);
+    }
+}
+
+TEST(CommandLine, UsageComesAfterTheBannerAndNeverTouchesThePort)
+{
+    for (const CommandCase& c : command_cases) {
+        if (!c.usage)
+            continue;
+        SCOPED_TRACE(describe(c.words));
+        reset_fake_link();
+        InProcessRun run = run_in_process(c.words);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.output, banner() + usage_text());
+        EXPECT_EQ(fake_record.opens, 0);
+    }
+}
+
+TEST(CommandLine, EmptyArgumentVectorGivesUsage)
+{
+    char* argv[] = {nullptr};
+    begin_capture();
+    int status = run_sj(0, argv);
+    EXPECT_EQ(end_capture(), banner("sj") + usage_text());
+    EXPECT_EQ(status, 1);
+}
+
+TEST(CommandLine, UsageExplanationsStartInColumn30)
+{
+    std::string text = usage_text();
+    for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        std::string line = text.substr(start, end - start);
+        if (line.empty())
+            continue;
+        SCOPED_TRACE(line);
+        ASSERT_GT(line.size(), 29u);
+        EXPECT_NE(line[29], ' ');
+        EXPECT_EQ(line[28], ' ');
+    }
+}
+
+struct ByteLineCase {
+    const char* label;
+    int count;
+    std::vector<std::uint8_t> bytes;
+    const char* expected;
+};
+
+TEST(PrintByteLine, LabelColonAndUpperCaseHex)
+{
+    const ByteLineCase cases[] = {
+        {"Software jumpers are set to ", 2, {0x70, 0x06}, "Software jumpers are set to : 70 06 \n"},
+        {"X ", 4, {0x00, 0xff, 0x0a, 0xa0}, "X : 00 FF 0A A0 \n"},
+        {"Empty ", 0, {}, "Empty : \n"},
+        {"One ", 1, {0xbc}, "One : BC \n"},
+    };
+    for (const ByteLineCase& c : cases) {
+        begin_capture();
+        print_byte_line(c.label, c.count, c.bytes.data());
+        EXPECT_EQ(end_capture(), c.expected);
+    }
+}
+
+}  // namespace

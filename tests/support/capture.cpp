@@ -1,0 +1,83 @@
+// Redirects the process's standard streams to temporary files around a call.
+#include "capture.h"
+
+#include "sj.h"
+
+#include <cstdio>
+#include <stdio_ext.h>
+#include <unistd.h>
+
+namespace {
+
+int saved_stdout = -1;
+FILE* captured = nullptr;
+
+std::string read_all(FILE* file)
+{
+    std::string text;
+    std::rewind(file);
+    char chunk[4096];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+        text.append(chunk, n);
+    return text;
+}
+
+// Standard input becomes `input`; the stream's buffer is emptied so that
+// nothing from an earlier run leaks in.
+int redirect_stdin(const std::string& input)
+{
+    FILE* file = std::tmpfile();
+    std::fwrite(input.data(), 1, input.size(), file);
+    std::fflush(file);
+    std::rewind(file);
+    int saved = dup(0);
+    dup2(fileno(file), 0);
+    std::fclose(file);
+    __fpurge(stdin);
+    std::clearerr(stdin);
+    return saved;
+}
+
+void restore_stdin(int saved)
+{
+    dup2(saved, 0);
+    close(saved);
+    __fpurge(stdin);
+    std::clearerr(stdin);
+}
+
+}  // namespace
+
+void begin_capture()
+{
+    std::fflush(stdout);
+    captured = std::tmpfile();
+    saved_stdout = dup(1);
+    dup2(fileno(captured), 1);
+}
+
+std::string end_capture()
+{
+    std::fflush(stdout);
+    dup2(saved_stdout, 1);
+    close(saved_stdout);
+    std::string text = read_all(captured);
+    std::fclose(captured);
+    return text;
+}
+
+InProcessRun run_in_process(const std::vector<std::string>& words, const std::string& input)
+{
+    std::vector<std::string> storage = {"sj"};
+    storage.insert(storage.end(), words.begin(), words.end());
+    std::vector<char*> argv;
+    for (std::string& word : storage)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    int saved_stdin = redirect_stdin(input);
+    begin_capture();
+    int status = run_sj(static_cast<int>(storage.size()), argv.data());
+    std::string output = end_capture();
+    restore_stdin(saved_stdin);
+    return {status, output};
+}

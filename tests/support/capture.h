@@ -1,0 +1,18 @@
+// Runs the tool in this process with given words and standard input, and
+// captures what it prints.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct InProcessRun {
+    int status;
+    std::string output;
+};
+
+// `words` are typed after the program name "sj".
+InProcessRun run_in_process(const std::vector<std::string>& words, const std::string& input = "");
+
+// Captures standard output around any piece of the tool.
+void begin_capture();
+std::string end_capture();

@@ -1,0 +1,81 @@
+// The test build of the serial link (see fake_link.h).
+#include "fake_link.h"
+
+#include <cstdio>
+
+FakeLinkScript fake_script;
+FakeLinkRecord fake_record;
+
+void reset_fake_link()
+{
+    fake_script = FakeLinkScript{};
+    fake_record = FakeLinkRecord{};
+}
+
+namespace {
+
+bool fails_now(LinkStep step, int exchange = 1)
+{
+    return fake_script.fail && fake_script.fail_step == step && fake_script.fail_at_frame == exchange;
+}
+
+bool open_steps_pass(SerialLink& link)
+{
+    for (LinkStep step : {LinkStep::create_file, LinkStep::get_comm_state, LinkStep::set_comm_state,
+                          LinkStep::set_comm_timeouts}) {
+        if (fails_now(step)) {
+            report_link_failure(link, step, fake_script.fail_error);
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool open_link(SerialLink& link, int port)
+{
+    name_link(link, port);
+    ++fake_record.opens;
+    if (!open_steps_pass(link))
+        return false;
+    link.handle = 3;
+    std::printf("Serial port %s successfully reconfigured.\n\n", link.name);
+    return true;
+}
+
+int send_frame(SerialLink& link, const std::uint8_t* bytes, int count)
+{
+    int exchange = static_cast<int>(fake_record.frames.size()) + 1;
+    if (fails_now(LinkStep::write_file, exchange)) {
+        report_link_failure(link, LinkStep::write_file, fake_script.fail_error);
+        return -1;
+    }
+    Frame frame{};
+    for (int i = 0; i < count && i < 5; ++i)
+        frame[i] = bytes[i];
+    fake_record.frames.push_back(frame);
+    return exchange == fake_script.short_write_at ? fake_script.short_count : count;
+}
+
+int receive(SerialLink& link, std::uint8_t* buffer, int size)
+{
+    int exchange = ++fake_record.receives;
+    if (fails_now(LinkStep::read_file, exchange)) {
+        report_link_failure(link, LinkStep::read_file, fake_script.fail_error);
+        return -1;
+    }
+    if (exchange > static_cast<int>(fake_script.answers.size()))
+        return 0;
+    const Answer& answer = fake_script.answers[exchange - 1];
+    int count = answer.count < size ? answer.count : size;
+    for (int i = 0; i < count; ++i)
+        buffer[i] = answer.bytes[i];
+    return count;
+}
+
+void close_link(SerialLink& link)
+{
+    ++fake_record.closes;
+    link.handle = -1;
+}

@@ -1,0 +1,34 @@
+// A serial link for in-process tests, chosen at link time in place of the
+// platform's: it records frames, hands out scripted answers and fails on request.
+#pragma once
+
+#include "cat.h"
+#include "serial_link.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+using Frame = std::array<std::uint8_t, 5>;
+
+struct FakeLinkScript {
+    bool fail = false;          // fail at `fail_step` with `fail_error`
+    LinkStep fail_step = LinkStep::create_file;
+    int fail_error = 0;
+    int fail_at_frame = 1;      // for write_file and read_file: which exchange
+    int short_write_at = 0;     // the exchange whose frame is written short, 0 none
+    int short_count = 4;
+    std::vector<Answer> answers;  // one per exchange; missing ones are empty
+};
+
+struct FakeLinkRecord {
+    int opens = 0;
+    int closes = 0;
+    int receives = 0;
+    std::vector<Frame> frames;
+};
+
+extern FakeLinkScript fake_script;
+extern FakeLinkRecord fake_record;
+
+void reset_fake_link();

@@ -1,0 +1,43 @@
+// Expected texts, written out in full here so that the tests do not borrow
+// them from the code under test.
+#include "texts.h"
+
+std::string banner(const std::string& program)
+{
+    return program + " version 0.2 by the sj contributors\n\n"
+           "This program uses undocumented CAT commands to read or update the EEPROM\n"
+           "in the Yaesu FT817, FT857, and FT897 Radios. The soft jumper settings are stored\n"
+           "in location 4 and 5 of the EEPROM. Power the radio off and on to activate\n"
+           "the new settings. If you do a reset of the radio, you will have to run\n"
+           "this program again to rewrite the values\n\n"
+           "The program assumes that the radio CAT rate is set to 38400 baud\n\n"
+           "*** USE AT YOUR OWN RISK ***\n\n";
+}
+
+std::string usage_text()
+{
+    return "Usage: sj [-#]               Reads the current EEPROM values only, does not\n"
+           "                             write anything to the EEPROM\n\n"
+           "       sj [-#] <B1> <B2>     Byte1 and byte2 are the two hex values\n"
+           "                             to put into address 4 and address 5 in the EEPROM\n\n"
+           "                             Optional: -#, use COM port COM#\n\n"
+           "Example: sj 70 06            Writes the values 70 06 to the EEPROM via COM1:\n"
+           "         sj -2               Reads the current values using COM2:\n"
+           "         sj -2 F8 BF         Writes F8 BF using COM2:\n\n";
+}
+
+std::string port_message(int port)
+{
+    return "Serial port COM" + std::to_string(port) + ": successfully reconfigured.\n\n";
+}
+
+std::string jumper_line(const std::string& bytes)
+{
+    return "Software jumpers are set to : " + bytes + "\n";
+}
+
+std::string write_prompt(const std::string& b1, const std::string& b2)
+{
+    return "\nAbout to write the values " + b1 + " " + b2 + " to the EEPROM\n"
+           "Are you SURE you want to do this ?\nPlease answer YES to continue > ";
+}

@@ -1,0 +1,11 @@
+// The tool's texts as an operator sees them, put together for comparisons.
+#pragma once
+
+#include <string>
+
+std::string banner(const std::string& program = "sj");
+std::string usage_text();
+std::string port_message(int port);
+std::string jumper_line(const std::string& bytes);  // bytes as printed, e.g. "D8 BF "
+// The write dialogue up to the prompt, for byte1 and byte2 in lower-case hex.
+std::string write_prompt(const std::string& b1, const std::string& b2);

@@ -1,0 +1,93 @@
+// The byte words and the operator's answer: the two decisions that stand
+// between the command line and a write to the radio.
+#include "capture.h"
+#include "fake_link.h"
+#include "sj.h"
+#include "texts.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(ParseHexByte, FirstTwoCharactersOnlyAndNeverFails)
+{
+    const struct { const char* word; int value; } cases[] = {
+        {"70", 0x70}, {"06", 0x06}, {"f8", 0xF8}, {"F8", 0xF8}, {"bF", 0xBF}, {"ff", 0xFF},
+        {"00", 0x00}, {"7", 0x07}, {"F", 0x0F}, {"a", 0x0A}, {"", 0x00}, {"0x12", 0x00},
+        {"123", 0x12}, {"G5", 0x05}, {"5G", 0x50}, {"-4", 0x04}, {"g", 0x00}, {"9z", 0x90},
+        {"\xe4" "5", 0x05}, {"5\xff", 0x50}, {"%n", 0x00}, {"A9%s%s%s", 0xA9},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.word);
+        EXPECT_EQ(parse_hex_byte(c.word), c.value);
+    }
+}
+
+struct AnswerCase {
+    std::string input;
+    bool yes;
+};
+
+const AnswerCase answer_cases[] = {
+    {"YES\n", true},
+    {"YESS\n", true},
+    {"YES please\n", true},
+    {"YES", true},  // no newline before the end of input
+    {"YES" + std::string(57, 'x') + "\n", true},
+    {"yes\n", false},
+    {"Yes\n", false},
+    {" YES\n", false},
+    {"\n", false},
+    {"", false},
+    {"YE", false},  // end of input after "YE"
+    {"NO\n", false},
+    {"Y\nES\n", false},
+    {std::string(30, 'x') + "YES\n", false},  // a long line: only its start decides
+};
+
+TEST(ConfirmYes, OnlyTheFirstThreeCharactersOfTheLineDecide)
+{
+    for (const AnswerCase& c : answer_cases) {
+        SCOPED_TRACE(c.input);
+        reset_fake_link();
+        InProcessRun run = run_in_process({"70", "06"}, c.input);
+        std::size_t frames = fake_record.frames.size();
+        EXPECT_EQ(frames, c.yes ? 3u : 1u);
+        if (!c.yes) {
+            EXPECT_EQ(run.status, 0);
+            EXPECT_EQ(run.output, banner() + port_message(1) + jumper_line("") + write_prompt("70", "06") +
+                                      "Aborted: you must enter YES in uppercase to continue and write to the EEPROM\n\n");
+        }
+    }
+}
+
+TEST(ConfirmYes, AnswerDecisionTable)
+{
+    for (const AnswerCase& c : answer_cases) {
+        SCOPED_TRACE(c.input);
+        EXPECT_EQ(is_yes_answer(c.input.substr(0, 30).c_str()), c.yes);
+    }
+}
+
+TEST(WriteDialogue, ShowsAndSendsTheParsedBytes)
+{
+    const struct { const char* b1; const char* b2; const char* shown; std::uint8_t byte1, byte2; } cases[] = {
+        {"f8", "bf", "f8 bf", 0xF8, 0xBF},
+        {"7", "0x12", "07 00", 0x07, 0x00},
+        {"123", "-4", "12 04", 0x12, 0x04},
+    };
+    for (const auto& c : cases) {
+        reset_fake_link();
+        InProcessRun run = run_in_process({c.b1, c.b2}, "YES\n");
+        std::string shown = c.shown;
+        EXPECT_NE(run.output.find("\nAbout to write the values " + shown + " to the EEPROM\n"), std::string::npos);
+        EXPECT_NE(run.output.find("\nSending CAT command: 00 04 " + shown + " BC to the Radio\n"), std::string::npos);
+        ASSERT_EQ(fake_record.frames.size(), 3u);
+        EXPECT_EQ(fake_record.frames[1], (Frame{0x00, 0x04, c.byte1, c.byte2, 0xBC}));
+        EXPECT_EQ(fake_record.frames[2], (Frame{0x00, 0x04, 0x00, 0x00, 0xBB}));
+    }
+}
+
+}  // namespace
