@@ -47,11 +47,24 @@ bool is_pseudo_terminal(int fd)
 #endif
 }
 
+// With standard input closed, the port would take its place and the radio's
+// bytes would be read as the operator's answer.
+int move_above_standard_streams(int fd)
+{
+    int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    int error = errno;
+    close(fd);
+    errno = error;
+    return moved;
+}
+
 // Opens without waiting for carrier, then takes the port for ourselves so
 // that a second program fails here, as it would on Windows.
 int open_exclusive(const char* path)
 {
     int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0 && fd <= 2)
+        fd = move_above_standard_streams(fd);
     if (fd < 0)
         return -1;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0 || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {

@@ -1,0 +1,227 @@
+// The real sj binary against the simulated radio on pseudo-terminals: whole
+// output byte for byte, exit status, the frames that reached the radio and
+// its EEPROM afterwards.
+#include "process.h"
+#include "texts.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <thread>
+#include <unistd.h>
+
+#if !defined(SJ_UNDER_TEST) || !defined(SIMRADIO) || !defined(SIM_PORTS)
+#error "SJ_UNDER_TEST, SIMRADIO and SIM_PORTS must name the binaries and the port folder"
+#endif
+
+namespace {
+
+const std::string read_frame = "00 04 00 00 BB";
+
+std::string link_for(int port)
+{
+    return std::string(SIM_PORTS) + "/ttySIM" + std::to_string(port - 1);
+}
+
+ProcessResult sj(const std::vector<std::string>& words, std::optional<std::string> input = "",
+                 int interrupt_after_ms = 0)
+{
+    std::vector<std::string> argv = {SJ_UNDER_TEST};
+    argv.insert(argv.end(), words.begin(), words.end());
+    ProcessOptions options;
+    options.input = std::move(input);
+    options.interrupt_after_ms = interrupt_after_ms;
+    return run_process(argv, options);
+}
+
+std::string sj_banner()
+{
+    return banner(SJ_UNDER_TEST);
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    std::vector<SimRadio> radios;
+
+    SimRadio& radio_on(int port, const std::vector<std::string>& options = {})
+    {
+        radios.push_back(start_sim_radio(SIMRADIO, link_for(port), options));
+        return radios.back();
+    }
+    void TearDown() override
+    {
+        for (SimRadio& radio : radios)
+            stop_sim_radio(radio);
+    }
+    static void expect_clean(const ProcessResult& run)
+    {
+        EXPECT_EQ(run.signal, 0);
+        EXPECT_FALSE(run.timed_out);
+        EXPECT_EQ(run.err, "");
+    }
+};
+
+std::string write_run_text(int port, const std::string& before, const std::string& b1, const std::string& b2,
+                           const std::string& verdict)
+{
+    return sj_banner() + port_message(port) + jumper_line(before) + write_prompt(b1, b2) +
+           "\nSending CAT command: 00 04 " + b1 + " " + b2 + " BC to the Radio\n"
+           "Radio response to write command is : " + verdict + "\n";
+}
+
+TEST_F(EndToEnd, ReadRunOnTwoPorts)
+{
+    SimRadio& com1 = radio_on(1, {"--jumpers", "70", "06"});
+    SimRadio& com2 = radio_on(2);
+    ProcessResult one = sj({});
+    ProcessResult two = sj({"-2"});
+    expect_clean(one);
+    expect_clean(two);
+    EXPECT_EQ(one.status, 0);
+    EXPECT_EQ(one.out, sj_banner() + port_message(1) + jumper_line("70 06 "));
+    EXPECT_EQ(two.status, 0);
+    EXPECT_EQ(two.out, sj_banner() + port_message(2) + jumper_line("D8 BF "));
+    EXPECT_EQ(frames_in(stop_sim_radio(com1)), std::vector<std::string>{read_frame});
+    EXPECT_EQ(frames_in(stop_sim_radio(com2)), std::vector<std::string>{read_frame});
+}
+
+TEST_F(EndToEnd, PortDigitsEndAtTheFirstLetter)
+{
+    SimRadio& com2 = radio_on(2);
+    ProcessResult run = sj({"-2x"});
+    expect_clean(run);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, sj_banner() + port_message(2) + jumper_line("D8 BF "));
+    EXPECT_EQ(frames_in(stop_sim_radio(com2)).size(), 1u);
+}
+
+TEST_F(EndToEnd, UsageNeverTouchesTheRadio)
+{
+    SimRadio& com1 = radio_on(1);
+    const std::vector<std::string> cases[] = {{"-0"}, {"-10"}, {"70"}, {"70", "06", "01"}, {"-3", "-4"},
+                                              {"-4294967298"}};
+    for (const std::vector<std::string>& words : cases) {
+        ProcessResult run = sj(words);
+        expect_clean(run);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, sj_banner() + usage_text());
+    }
+    EXPECT_TRUE(frames_in(stop_sim_radio(com1)).empty());
+}
+
+TEST_F(EndToEnd, MissingDeviceAndNonSerialDeviceFailAtTheOpen)
+{
+    ProcessResult missing = sj({"-7"});
+    expect_clean(missing);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, sj_banner() + "CreateFile failed opening COM7: with error 2.\n");
+
+    unlink(link_for(8).c_str());
+    ASSERT_EQ(symlink("/dev/null", link_for(8).c_str()), 0);
+    ProcessResult not_serial = sj({"-8"});
+    unlink(link_for(8).c_str());
+    expect_clean(not_serial);
+    EXPECT_EQ(not_serial.status, 1);
+    EXPECT_EQ(not_serial.out, sj_banner() + "GetCommState failed with error 25.\n");
+}
+
+// The first run waits on a silent radio: what it printed is already out,
+// the second run cannot have the port, and Ctrl-C ends the first.
+TEST_F(EndToEnd, SilentRadioHeldPortAndInterrupt)
+{
+    SimRadio& com3 = radio_on(3, {"--silent"});
+    ProcessResult first;
+    std::thread waiting([&first] { first = sj({"-3"}, "", 1500); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ProcessResult second = sj({"-3"});
+    waiting.join();
+    expect_clean(second);
+    EXPECT_EQ(second.status, 1);
+    EXPECT_EQ(second.out, sj_banner() + "CreateFile failed opening COM3: with error 11.\n");
+    EXPECT_EQ(first.signal, SIGINT);
+    EXPECT_EQ(first.out, sj_banner() + port_message(3));
+    EXPECT_EQ(frames_in(stop_sim_radio(com3)), std::vector<std::string>{read_frame});
+}
+
+TEST_F(EndToEnd, OddAnswersAreShownAsTheyCame)
+{
+    const struct { std::vector<std::string> radio; const char* shown; } cases[] = {
+        {{"--long"}, "D8 BF 00 00 "},       // four of six, the rest dropped when the port closes
+        {{"--short"}, "D8 "},
+        {{"--gap", "150"}, "D8 "},          // the gap ends the answer after its first byte
+        {{"--hangup-after", "1"}, ""},      // hung up before answering
+        {{"--garbage"}, "FF 7E "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.radio[0]);
+        SimRadio radio = start_sim_radio(SIMRADIO, link_for(4), c.radio);
+        ProcessResult run = sj({"-4"});
+        std::string log = stop_sim_radio(radio);
+        expect_clean(run);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, sj_banner() + port_message(4) + jumper_line(c.shown));
+        EXPECT_EQ(frames_in(log), std::vector<std::string>{read_frame});
+    }
+}
+
+TEST_F(EndToEnd, WriteRunWithYes)
+{
+    SimRadio& com2 = radio_on(2);
+    ProcessResult run = sj({"-2", "F8", "BF"}, "YES\n");
+    expect_clean(run);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, write_run_text(2, "D8 BF ", "f8", "bf", "00 ") +
+                           "Radio accepted write EEPROM command\n\n"
+                           "Reading EEPROM values again:\n"
+                           "Read current data from EEPROM gives : F8 BF \n"
+                           "\nEEPROM values updated, power off/on radio to activate\n\n");
+    std::string log = stop_sim_radio(com2);
+    EXPECT_EQ(frames_in(log), (std::vector<std::string>{read_frame, "00 04 F8 BF BC", read_frame}));
+    EXPECT_EQ(eeprom_in(log), "F8 BF");
+}
+
+TEST_F(EndToEnd, LowerCaseAndDashWordsAreParsed)
+{
+    SimRadio& com1 = radio_on(1);
+    ProcessResult run = sj({"70", "-4"}, "YES please\n");
+    expect_clean(run);
+    EXPECT_EQ(run.status, 0);
+    std::string log = stop_sim_radio(com1);
+    EXPECT_EQ(frames_in(log), (std::vector<std::string>{read_frame, "00 04 70 04 BC", read_frame}));
+    EXPECT_EQ(eeprom_in(log), "70 04");
+}
+
+TEST_F(EndToEnd, NoYesNoWrite)
+{
+    const std::optional<std::string> answers[] = {"yes\n", "", std::nullopt};  // nullopt: stdin closed
+    for (const auto& answer : answers) {
+        SimRadio radio = start_sim_radio(SIMRADIO, link_for(2), {});
+        ProcessResult run = sj({"-2", "F8", "BF"}, answer);
+        std::string log = stop_sim_radio(radio);
+        expect_clean(run);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, sj_banner() + port_message(2) + jumper_line("D8 BF ") + write_prompt("f8", "bf") +
+                               "Aborted: you must enter YES in uppercase to continue and write to the EEPROM\n\n");
+        EXPECT_EQ(frames_in(log), std::vector<std::string>{read_frame});
+        EXPECT_EQ(eeprom_in(log), "D8 BF");
+    }
+}
+
+TEST_F(EndToEnd, RadioRefusingTheWrite)
+{
+    for (const char* status : {"01", "F0"}) {
+        SimRadio radio = start_sim_radio(SIMRADIO, link_for(5), {"--refuse", status});
+        ProcessResult run = sj({"-5", "70", "06"}, "YES\n");
+        std::string log = stop_sim_radio(radio);
+        expect_clean(run);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, write_run_text(5, "D8 BF ", "70", "06", std::string(status) + " ") +
+                               "Error: Radio did not accept command, should have returned 00\n\n"
+                               "Reading EEPROM values again:\n"
+                               "Read current data from EEPROM gives : D8 BF \n");
+        EXPECT_EQ(frames_in(log), (std::vector<std::string>{read_frame, "00 04 70 06 BC", read_frame}));
+        EXPECT_EQ(eeprom_in(log), "D8 BF");
+    }
+}
+
+}  // namespace

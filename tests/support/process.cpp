@@ -1,0 +1,186 @@
+// fork/exec with captured output, a time limit and an optional interrupt.
+#include "process.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Standard input from a file, so that no pipe can fill up and block.
+int input_fd(const std::optional<std::string>& input)
+{
+    if (!input)
+        return -1;
+    FILE* file = std::tmpfile();
+    std::fwrite(input->data(), 1, input->size(), file);
+    std::fflush(file);
+    int fd = dup(fileno(file));
+    std::fclose(file);
+    lseek(fd, 0, SEEK_SET);
+    return fd;
+}
+
+[[noreturn]] void exec_child(const std::vector<std::string>& argv, const ProcessOptions& options, int in, int out,
+                             int err)
+{
+    if (in >= 0)
+        dup2(in, 0);
+    else
+        close(0);
+    dup2(out, 1);
+    dup2(err, 2);
+    for (const std::string& assignment : options.env)
+        putenv(const_cast<char*>(assignment.c_str()));
+    std::vector<char*> args;
+    for (const std::string& word : argv)
+        args.push_back(const_cast<char*>(word.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    std::fprintf(stderr, "exec %s: %s\n", args[0], std::strerror(errno));
+    _exit(127);
+}
+
+int elapsed_ms(Clock::time_point start)
+{
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+// Reads both pipes until they close, interrupting or killing on time.
+void collect(int pid, int out, int err, const ProcessOptions& options, ProcessResult& result)
+{
+    Clock::time_point start = Clock::now();
+    bool interrupted = false;
+    pollfd fds[2] = {{out, POLLIN, 0}, {err, POLLIN, 0}};
+    std::string* sinks[2] = {&result.out, &result.err};
+    int open_pipes = 2;
+    while (open_pipes > 0) {
+        int now = elapsed_ms(start);
+        if (options.interrupt_after_ms > 0 && !interrupted && now >= options.interrupt_after_ms) {
+            kill(pid, SIGINT);
+            interrupted = true;
+        }
+        if (now >= options.timeout_ms && !result.timed_out) {
+            kill(pid, SIGKILL);
+            result.timed_out = true;
+        }
+        if (poll(fds, 2, 10) <= 0)
+            continue;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
+                continue;
+            char chunk[4096];
+            ssize_t n = read(fds[i].fd, chunk, sizeof chunk);
+            if (n > 0) {
+                sinks[i]->append(chunk, static_cast<std::size_t>(n));
+            } else {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open_pipes;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options)
+{
+    int out[2], err[2];
+    if (pipe(out) != 0 || pipe(err) != 0)
+        return {};
+    int in = input_fd(options.input);
+    int pid = fork();
+    if (pid == 0) {
+        close(out[0]);
+        close(err[0]);
+        exec_child(argv, options, in, out[1], err[1]);
+    }
+    if (in >= 0)
+        close(in);
+    close(out[1]);
+    close(err[1]);
+    ProcessResult result;
+    collect(pid, out[0], err[0], options, result);
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    if (WIFEXITED(wstatus))
+        result.status = WEXITSTATUS(wstatus);
+    else if (WIFSIGNALED(wstatus))
+        result.signal = WTERMSIG(wstatus);
+    return result;
+}
+
+SimRadio start_sim_radio(const std::string& simradio, const std::string& link, const std::vector<std::string>& options)
+{
+    SimRadio radio;
+    radio.link = link;
+    radio.log_path = link + ".log";
+    unlink(link.c_str());
+    std::vector<std::string> argv = {simradio, "--log", radio.log_path};
+    argv.insert(argv.end(), options.begin(), options.end());
+    argv.push_back(link);
+    radio.pid = fork();
+    if (radio.pid == 0) {
+        int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(null, 1);
+        std::vector<char*> args;
+        for (const std::string& word : argv)
+            args.push_back(const_cast<char*>(word.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    // Ready once the link is there.
+    struct stat st;
+    for (int i = 0; i < 500 && lstat(link.c_str(), &st) != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return radio;
+}
+
+std::string stop_sim_radio(SimRadio& radio)
+{
+    if (radio.pid > 0) {
+        kill(radio.pid, SIGTERM);
+        waitpid(radio.pid, nullptr, 0);
+        radio.pid = -1;
+    }
+    std::string log;
+    if (FILE* file = std::fopen(radio.log_path.c_str(), "r")) {
+        char chunk[4096];
+        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+            log.append(chunk, n);
+        std::fclose(file);
+    }
+    return log;
+}
+
+std::vector<std::string> frames_in(const std::string& log)
+{
+    std::vector<std::string> frames;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("rx ", 0) == 0)
+            frames.push_back(line.substr(3));
+    }
+    return frames;
+}
+
+std::string eeprom_in(const std::string& log)
+{
+    std::size_t at = log.rfind("eeprom 0004: ");
+    return at == std::string::npos ? "" : log.substr(at + 13, 5);
+}

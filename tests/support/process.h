@@ -1,0 +1,39 @@
+// Child processes for end-to-end tests: the real sj binary and the
+// simulated radio.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct ProcessResult {
+    int status = -1;   // exit status, or -1 when a signal ended the process
+    int signal = 0;    // the signal that ended it, if any
+    bool timed_out = false;
+    std::string out;
+    std::string err;
+};
+
+struct ProcessOptions {
+    std::optional<std::string> input;  // standard input; none means closed
+    int timeout_ms = 10000;            // then SIGKILL
+    int interrupt_after_ms = 0;        // send SIGINT after this long, 0 never
+    std::vector<std::string> env;      // NAME=value added to the environment
+};
+
+ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options);
+
+// A simulated radio behind the link `path`, running until stopped.
+struct SimRadio {
+    int pid = -1;
+    std::string link;
+    std::string log_path;
+};
+
+SimRadio start_sim_radio(const std::string& simradio, const std::string& link, const std::vector<std::string>& options);
+// Stops the radio (if it has not ended by itself) and returns its log.
+std::string stop_sim_radio(SimRadio& radio);
+// The frames the radio received, as "00 04 00 00 BB", from its log.
+std::vector<std::string> frames_in(const std::string& log);
+// The radio's EEPROM bytes 4 and 5 when it stopped, as "D8 BF".
+std::string eeprom_in(const std::string& log);
