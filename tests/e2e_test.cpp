@@ -4,9 +4,11 @@
 #include "process.h"
 #include "texts.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <list>
 #include <thread>
 #include <unistd.h>
 
@@ -16,6 +18,14 @@
 
 namespace {
 
+#ifdef SJ_E2E_WINE
+// sj.exe under Wine: the prefix maps COM1..COM9 to the simulated radio's
+// links, and the console's CR LF line ends are folded to LF before comparing.
+constexpr bool under_wine = true;
+#else
+constexpr bool under_wine = false;
+#endif
+
 const std::string read_frame = "00 04 00 00 BB";
 
 std::string link_for(int port)
@@ -23,25 +33,49 @@ std::string link_for(int port)
     return std::string(SIM_PORTS) + "/ttySIM" + std::to_string(port - 1);
 }
 
+std::string without_carriage_returns(std::string text)
+{
+    std::string folded;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            folded += text[i];
+    }
+    return folded;
+}
+
 ProcessResult sj(const std::vector<std::string>& words, std::optional<std::string> input = "",
                  int interrupt_after_ms = 0)
 {
     std::vector<std::string> argv = {SJ_UNDER_TEST};
-    argv.insert(argv.end(), words.begin(), words.end());
     ProcessOptions options;
+#ifdef SJ_E2E_WINE
+    argv.insert(argv.begin(), WINE);
+    options.env = {"WINEPREFIX=" WINE_PREFIX, "WINEDEBUG=-all"};
+#endif
+    argv.insert(argv.end(), words.begin(), words.end());
     options.input = std::move(input);
     options.interrupt_after_ms = interrupt_after_ms;
-    return run_process(argv, options);
+    ProcessResult result = run_process(argv, options);
+    if (under_wine)
+        result.out = without_carriage_returns(result.out);
+    return result;
 }
 
+// The program name as the tool sees it: under Wine, the DOS path of sj.exe.
 std::string sj_banner()
 {
-    return banner(SJ_UNDER_TEST);
+    std::string name = SJ_UNDER_TEST;
+    if (under_wine) {
+        for (char& c : name)
+            c = c == '/' ? '\\' : c;
+        name = "Z:" + name;
+    }
+    return banner(name);
 }
 
 class EndToEnd : public ::testing::Test {
 protected:
-    std::vector<SimRadio> radios;
+    std::list<SimRadio> radios;  // a list keeps references valid
 
     SimRadio& radio_on(int port, const std::vector<std::string>& options = {})
     {
@@ -111,24 +145,37 @@ TEST_F(EndToEnd, UsageNeverTouchesTheRadio)
 
 TEST_F(EndToEnd, MissingDeviceAndNonSerialDeviceFailAtTheOpen)
 {
+    unlink(link_for(7).c_str());
     ProcessResult missing = sj({"-7"});
-    expect_clean(missing);
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.out, sj_banner() + "CreateFile failed opening COM7: with error 2.\n");
-
     unlink(link_for(8).c_str());
     ASSERT_EQ(symlink("/dev/null", link_for(8).c_str()), 0);
     ProcessResult not_serial = sj({"-8"});
     unlink(link_for(8).c_str());
+    expect_clean(missing);
     expect_clean(not_serial);
+    EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(not_serial.status, 1);
-    EXPECT_EQ(not_serial.out, sj_banner() + "GetCommState failed with error 25.\n");
+    if (!under_wine) {
+        EXPECT_EQ(missing.out, sj_banner() + "CreateFile failed opening COM7: with error 2.\n");
+        EXPECT_EQ(not_serial.out, sj_banner() + "GetCommState failed with error 25.\n");
+        return;
+    }
+    // Wine opens whatever its device link names and fails at GetCommState;
+    // the error numbers are Wine's.
+    const std::string failure = "^(CreateFile failed opening COM[78]: with error [0-9]+\\.|"
+                                "GetCommState failed with error [0-9]+\\.)\n$";
+    EXPECT_TRUE(missing.out.starts_with(sj_banner()));
+    EXPECT_TRUE(not_serial.out.starts_with(sj_banner()));
+    EXPECT_THAT(missing.out.substr(sj_banner().size()), ::testing::MatchesRegex(failure));
+    EXPECT_THAT(not_serial.out.substr(sj_banner().size()), ::testing::MatchesRegex(failure));
 }
 
 // The first run waits on a silent radio: what it printed is already out,
 // the second run cannot have the port, and Ctrl-C ends the first.
 TEST_F(EndToEnd, SilentRadioHeldPortAndInterrupt)
 {
+    if (under_wine)
+        GTEST_SKIP() << "Wine neither keeps a COM port to one process nor turns SIGINT into Ctrl-C here";
     SimRadio& com3 = radio_on(3, {"--silent"});
     ProcessResult first;
     std::thread waiting([&first] { first = sj({"-3"}, "", 1500); });
@@ -154,6 +201,8 @@ TEST_F(EndToEnd, OddAnswersAreShownAsTheyCame)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.radio[0]);
+        if (under_wine && c.radio[0] == "--hangup-after")
+            continue;  // Wine's ReadFile does not return when the line hangs up
         SimRadio radio = start_sim_radio(SIMRADIO, link_for(4), c.radio);
         ProcessResult run = sj({"-4"});
         std::string log = stop_sim_radio(radio);

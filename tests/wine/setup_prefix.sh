@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Makes a private Wine prefix (once) and maps COM1..COM9 to the simulated
+# radio's links, so that sj.exe never reaches one of the machine's own ports.
+# Usage: setup_prefix.sh PREFIX PORTS_DIR
+set -eu
+export WINEPREFIX=$1 WINEDEBUG=-all
+ports=$2
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating the Wine prefix $WINEPREFIX (slow the first time)"
+    wineboot -i >/dev/null 2>&1
+fi
+for n in 1 2 3 4 5 6 7 8 9; do
+    wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /d "$ports/ttySIM$((n - 1))" /f >/dev/null 2>&1
+done
+wineserver -k || true
+wineserver -w || true
+# The mapping takes effect when Wine starts again. One wineserver serves the
+# whole run, started here with no test's pipe open, so that no test waits on
+# it; the cleanup test stops it.
+wineserver -p </dev/null >/dev/null 2>&1
+wine cmd /c exit >/dev/null 2>&1
+for n in 1 2 3 4 5 6 7 8 9; do
+    target=$(readlink "$WINEPREFIX/dosdevices/com$n")
+    if [ "$target" != "$ports/ttySIM$((n - 1))" ]; then
+        echo "FAIL: COM$n maps to '$target'"
+        exit 1
+    fi
+done
+echo "COM1..COM9 map to $ports/ttySIM0..8"
