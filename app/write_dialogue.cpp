@@ -35,14 +35,17 @@ bool is_yes_answer(const char* line)
     return std::strncmp(line, "YES", 3) == 0;
 }
 
+bool answer_is_yes(std::FILE* input)
+{
+    char line[31];
+    return std::fgets(line, sizeof line, input) && is_yes_answer(line);
+}
+
 bool confirm_yes()
 {
     std::printf("Are you SURE you want to do this ?\nPlease answer YES to continue > ");
     std::fflush(stdout);  // the prompt must be on the screen before we wait
-    char line[31];
-    if (!std::fgets(line, sizeof line, stdin))
-        return false;
-    return is_yes_answer(line);
+    return answer_is_yes(stdin);
 }
 
 int run_write_dialogue(SerialLink& link, const char* b1, const char* b2)

@@ -23,7 +23,7 @@ const char* const USAGE =
     "  --silent            never answer\n"
     "  --refuse XX         refuse writes: answer with status XX, store nothing\n"
     "  --short             answer 1 byte only\n"
-    "  --long              answer 6 bytes\n"
+    "  --long              answer 6 bytes (EEPROM from the address; 00 E1..E5 to a write)\n"
     "  --lengths N,N,...   answer N bytes to the 1st, 2nd, ... frame (0..6)\n"
     "  --garbage           answer with noise instead of data\n"
     "  --gap MS            wait MS milliseconds between answer bytes\n"
@@ -161,7 +161,9 @@ int make_answer(const Options& o, const unsigned char* frame, unsigned char* ans
             answer[i] = eeprom[(address + i) & 0xFFFF];
         natural = 2;
     } else if (frame[4] == 0xBC) {
-        std::memset(answer, 0, LONG_ANSWER);
+        // Past the status byte, a long answer carries bytes no EEPROM read gives.
+        static const unsigned char tail[LONG_ANSWER] = {0x00, 0xE1, 0xE2, 0xE3, 0xE4, 0xE5};
+        std::memcpy(answer, tail, sizeof tail);
         if (o.refuse >= 0) {
             answer[0] = static_cast<unsigned char>(o.refuse);
         } else {
@@ -257,6 +259,8 @@ int main(int argc, char** argv)
         std::perror(options.log);
         return 1;
     }
+    for (int i = 0; i < 65536; ++i)
+        eeprom[i] = static_cast<unsigned char>(i);  // a pattern that shows where bytes came from
     eeprom[4] = static_cast<unsigned char>(options.byte4);
     eeprom[5] = static_cast<unsigned char>(options.byte5);
     struct sigaction sa = {};

@@ -1,0 +1,108 @@
+// The harness of the end-to-end tests: runs the real sj (or sj.exe under
+// Wine) against simulated radios and compares what an operator would see.
+#pragma once
+
+#include "process.h"
+#include "texts.h"
+
+#include <gtest/gtest.h>
+
+#include <list>
+#include <optional>
+#include <string>
+#include <vector>
+
+#if !defined(SJ_UNDER_TEST) || !defined(SIMRADIO) || !defined(SIM_PORTS)
+#error "SJ_UNDER_TEST, SIMRADIO and SIM_PORTS must name the binaries and the port folder"
+#endif
+
+namespace e2e {
+
+#ifdef SJ_E2E_WINE
+// sj.exe under Wine: the prefix maps COM1..COM9 to the simulated radio's
+// links, and the console's CR LF line ends are folded to LF before comparing.
+constexpr bool under_wine = true;
+#else
+constexpr bool under_wine = false;
+#endif
+
+inline const std::string read_frame = "00 04 00 00 BB";
+
+inline std::string link_for(int port)
+{
+    return std::string(SIM_PORTS) + "/ttySIM" + std::to_string(port - 1);
+}
+
+inline std::string without_carriage_returns(std::string text)
+{
+    std::string folded;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            folded += text[i];
+    }
+    return folded;
+}
+
+inline ProcessResult sj(const std::vector<std::string>& words, std::optional<std::string> input = "",
+                 int interrupt_after_ms = 0)
+{
+    std::vector<std::string> argv = {SJ_UNDER_TEST};
+    ProcessOptions options;
+#ifdef SJ_E2E_WINE
+    argv.insert(argv.begin(), WINE);
+    options.env = {"WINEPREFIX=" WINE_PREFIX, "WINEDEBUG=-all"};
+#endif
+    argv.insert(argv.end(), words.begin(), words.end());
+    options.input = std::move(input);
+    options.interrupt_after_ms = interrupt_after_ms;
+    ProcessResult result = run_process(argv, options);
+    if (under_wine)
+        result.out = without_carriage_returns(result.out);
+    return result;
+}
+
+// The program name as the tool sees it: under Wine, the DOS path of sj.exe.
+inline std::string sj_banner()
+{
+    std::string name = SJ_UNDER_TEST;
+    if (under_wine) {
+        for (char& c : name)
+            c = c == '/' ? '\\' : c;
+        name = "Z:" + name;
+    }
+    return banner(name);
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    std::list<SimRadio> radios;  // a list keeps references valid
+
+    SimRadio& radio_on(int port, const std::vector<std::string>& options = {})
+    {
+        radios.push_back(start_sim_radio(SIMRADIO, link_for(port), options));
+        return radios.back();
+    }
+    void TearDown() override
+    {
+        for (SimRadio& radio : radios)
+            stop_sim_radio(radio);
+    }
+    static void expect_clean(const ProcessResult& run)
+    {
+        EXPECT_EQ(run.signal, 0);
+        EXPECT_FALSE(run.timed_out);
+        EXPECT_EQ(run.err, "");
+    }
+};
+
+inline std::string write_run_text(int port, const std::string& before, const std::string& b1, const std::string& b2,
+                           const std::string& verdict)
+{
+    return sj_banner() + port_message(port) + jumper_line(before) + write_prompt(b1, b2) +
+           "\nSending CAT command: 00 04 " + b1 + " " + b2 + " BC to the Radio\n"
+           "Radio response to write command is : " + verdict + "\n";
+}
+
+}  // namespace e2e
+
+using namespace e2e;
