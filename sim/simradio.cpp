@@ -251,6 +251,10 @@ int serve(const Options& o, Pty& pty)
 int main(int argc, char** argv)
 {
     Options options;
+    if (argc == 2 && !std::strcmp(argv[1], "--help")) {
+        std::fputs(USAGE, stdout);
+        return 0;
+    }
     if (!parse_options(argc, argv, options)) {
         std::fputs(USAGE, stderr);
         return 2;
