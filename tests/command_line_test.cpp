@@ -102,20 +102,6 @@ TEST(CommandLine, EmptyArgumentVectorGivesUsage)
     EXPECT_EQ(status, 1);
 }
 
-TEST(CommandLine, UsageExplanationsStartInColumn30)
-{
-    std::string text = usage_text();
-    for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        std::string line = text.substr(start, end - start);
-        if (line.empty())
-            continue;
-        SCOPED_TRACE(line);
-        ASSERT_GT(line.size(), 29u);
-        EXPECT_NE(line[29], ' ');
-        EXPECT_EQ(line[28], ' ');
-    }
-}
-
 struct ByteLineCase {
     const char* label;
     int count;

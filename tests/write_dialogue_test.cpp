@@ -63,14 +63,6 @@ TEST(ConfirmYes, OnlyTheFirstThreeCharactersOfTheLineDecide)
     }
 }
 
-TEST(ConfirmYes, AnswerDecisionTable)
-{
-    for (const AnswerCase& c : answer_cases) {
-        SCOPED_TRACE(c.input);
-        EXPECT_EQ(is_yes_answer(c.input.substr(0, 30).c_str()), c.yes);
-    }
-}
-
 TEST(WriteDialogue, ShowsAndSendsTheParsedBytes)
 {
     const struct { const char* b1; const char* b2; const char* shown; std::uint8_t byte1, byte2; } cases[] = {
