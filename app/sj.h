@@ -28,7 +28,6 @@ void print_byte_line(const char* label, int count, const std::uint8_t* bytes);
 
 // The write dialogue.
 std::uint8_t parse_hex_byte(const char* word);
-bool is_yes_answer(const char* line);
 bool answer_is_yes(std::FILE* input);  // reads one answer line of at most 30 characters
 bool confirm_yes();
 int run_write_dialogue(SerialLink& link, const char* b1, const char* b2);

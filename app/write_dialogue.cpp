@@ -18,6 +18,12 @@ int hex_digit_value(char c)
     return upper >= 'A' && upper <= 'F' ? upper - 'A' + 10 : 0;
 }
 
+// Yes only when the line starts with YES in capitals; the rest is ignored.
+bool is_yes_answer(const char* line)
+{
+    return std::strncmp(line, "YES", 3) == 0;
+}
+
 }  // namespace
 
 std::uint8_t parse_hex_byte(const char* word)
@@ -28,11 +34,6 @@ std::uint8_t parse_hex_byte(const char* word)
     if (word[1] == '\0')
         return static_cast<std::uint8_t>(value);
     return static_cast<std::uint8_t>(value * 16 + hex_digit_value(word[1]));
-}
-
-bool is_yes_answer(const char* line)
-{
-    return std::strncmp(line, "YES", 3) == 0;
 }
 
 bool answer_is_yes(std::FILE* input)
