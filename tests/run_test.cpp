@@ -11,6 +11,13 @@ namespace {
 
 const Frame read_frame = {0x00, 0x04, 0x00, 0x00, 0xBB};
 
+// A write run of 70 06 on COM1: with D8 BF read first, up to the sending line.
+std::string write_70_06_sent()
+{
+    return banner() + port_message(1) + jumper_line("D8 BF ") + write_prompt("70", "06") +
+           "\nSending CAT command: 00 04 70 06 BC to the Radio\n";
+}
+
 Answer answer_of(std::initializer_list<std::uint8_t> bytes)
 {
     Answer answer{static_cast<int>(bytes.size()), {}};
@@ -136,8 +143,7 @@ TEST_F(Run, RadioRefusingTheWriteEndsWithStatus1WithoutTheUpdatedText)
             std::snprintf(hex, sizeof hex, "%02X ", verdict.bytes[i]);
             response += hex;
         }
-        EXPECT_EQ(run.output, banner() + port_message(1) + jumper_line("D8 BF ") + write_prompt("70", "06") +
-                                  "\nSending CAT command: 00 04 70 06 BC to the Radio\n" + response + "\n" +
+        EXPECT_EQ(run.output, write_70_06_sent() + response + "\n" +
                                   "Error: Radio did not accept command, should have returned 00\n\n"
                                   "Reading EEPROM values again:\n"
                                   "Read current data from EEPROM gives : D8 BF \n");
@@ -152,17 +158,13 @@ TEST_F(Run, ShortWriteOfTheWriteFrameEndsWithStatus1)
     fake_script.short_count = 3;
     InProcessRun run = run_in_process({"70", "06"}, "YES\n");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.output, banner() + port_message(1) + jumper_line("D8 BF ") + write_prompt("70", "06") +
-                              "\nSending CAT command: 00 04 70 06 BC to the Radio\n"
-                              "Write to the radio failed! RC = 3\n");
+    EXPECT_EQ(run.output, write_70_06_sent() + "Write to the radio failed! RC = 3\n");
     EXPECT_EQ(fake_record.receives, 1);
 }
 
 TEST_F(Run, ShortWriteOrFailureAtTheReadBackEndsWithStatus1)
 {
-    const std::string before_read_back = banner() + port_message(1) + jumper_line("D8 BF ") +
-                                         write_prompt("70", "06") +
-                                         "\nSending CAT command: 00 04 70 06 BC to the Radio\n"
+    const std::string before_read_back = write_70_06_sent() +
                                          "Radio response to write command is : 00 \n"
                                          "Radio accepted write EEPROM command\n\n"
                                          "Reading EEPROM values again:\n";
@@ -193,9 +195,7 @@ TEST_F(Run, WriteFrameFailureEndsWithStatus1)
     fake_script.fail_error = 22;
     InProcessRun run = run_in_process({"70", "06"}, "YES\n");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.output, banner() + port_message(1) + jumper_line("D8 BF ") + write_prompt("70", "06") +
-                              "\nSending CAT command: 00 04 70 06 BC to the Radio\n"
-                              "WriteFile failed with error 22.\n");
+    EXPECT_EQ(run.output, write_70_06_sent() + "WriteFile failed with error 22.\n");
 }
 
 }  // namespace

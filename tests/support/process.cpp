@@ -33,6 +33,17 @@ int input_fd(const std::optional<std::string>& input)
     return fd;
 }
 
+[[noreturn]] void exec_words(const std::vector<std::string>& argv)
+{
+    std::vector<char*> args;
+    for (const std::string& word : argv)
+        args.push_back(const_cast<char*>(word.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    std::fprintf(stderr, "exec %s: %s\n", args[0], std::strerror(errno));
+    _exit(127);
+}
+
 [[noreturn]] void exec_child(const std::vector<std::string>& argv, const ProcessOptions& options, int in, int out,
                              int err)
 {
@@ -44,13 +55,7 @@ int input_fd(const std::optional<std::string>& input)
     dup2(err, 2);
     for (const std::string& assignment : options.env)
         putenv(const_cast<char*>(assignment.c_str()));
-    std::vector<char*> args;
-    for (const std::string& word : argv)
-        args.push_back(const_cast<char*>(word.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    std::fprintf(stderr, "exec %s: %s\n", args[0], std::strerror(errno));
-    _exit(127);
+    exec_words(argv);
 }
 
 int elapsed_ms(Clock::time_point start)
@@ -126,7 +131,6 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
 SimRadio start_sim_radio(const std::string& simradio, const std::string& link, const std::vector<std::string>& options)
 {
     SimRadio radio;
-    radio.link = link;
     radio.log_path = link + ".log";
     unlink(link.c_str());
     std::vector<std::string> argv = {simradio, "--log", radio.log_path};
@@ -137,12 +141,7 @@ SimRadio start_sim_radio(const std::string& simradio, const std::string& link, c
         int null = open("/dev/null", O_RDWR);
         dup2(null, 0);
         dup2(null, 1);
-        std::vector<char*> args;
-        for (const std::string& word : argv)
-            args.push_back(const_cast<char*>(word.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
+        exec_words(argv);
     }
     // Ready once the link is there.
     struct stat st;

@@ -26,7 +26,6 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
 // A simulated radio behind the link `path`, running until stopped.
 struct SimRadio {
     int pid = -1;
-    std::string link;
     std::string log_path;
 };
 
