@@ -7,7 +7,8 @@ export WINEPREFIX=$1 WINEDEBUG=-all
 ports=$2
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the Wine prefix $WINEPREFIX (slow the first time)"
-    wineboot -i >/dev/null 2>&1
+    # No Mono or Gecko: sj.exe needs neither, and their installers would ask.
+    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
 fi
 for n in 1 2 3 4 5 6 7 8 9; do
     wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /d "$ports/ttySIM$((n - 1))" /f >/dev/null 2>&1
