@@ -1,7 +1,27 @@
-// Process entry: the status of the run is the process's exit status.
+// Process entry: the status of the run is the process's exit status, unless
+// standard output lost some of the run's texts.
 #include "sj.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// A script has only the exit status to go by: output that never arrived
+// must not pass for success. Standard output cannot carry the complaint.
+int status_after_flushing_output(int status)
+{
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return status;
+    std::fprintf(stderr, "sj: cannot write standard output: %s\n", std::strerror(errno ? errno : EIO));
+    return 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
-    return run_sj(argc, argv);
+    return status_after_flushing_output(run_sj(argc, argv));
 }

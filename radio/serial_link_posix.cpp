@@ -173,12 +173,14 @@ int receive(SerialLink& link, std::uint8_t* buffer, int size)
         ssize_t n = ready < 0 ? -1 : read(fd, buffer + got, static_cast<std::size_t>(size - got));
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
-        if (n < 0) {
-            report_link_failure(link, LinkStep::read_file, errno);
+        bool hung_up = n == 0 || (n < 0 && errno == EIO);
+        if (hung_up && got > 0)
+            break;  // what came before the hang-up is the answer
+        if (n <= 0) {
+            // A line that hangs up before answering has not answered.
+            report_link_failure(link, LinkStep::read_file, hung_up ? EIO : errno);
             return -1;
         }
-        if (n == 0)
-            break;  // hung up: what came is the answer
         got += static_cast<int>(n);
         deadline_us = now_us() + READ_GAP_MS * 1000LL;
     }

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -241,9 +242,48 @@ int serve(const Options& o, Pty& pty)
         int natural = make_answer(o, frame, answer);
         send_answer(o, pty.master, answer, answer_length(o, frames, natural));
     }
+    // A frame already on the line when the stop came is still logged.
+    fcntl(pty.master, F_SETFL, O_NONBLOCK);
+    for (ssize_t n; (n = read(pty.master, frame + have, sizeof frame - have)) > 0;) {
+        have += static_cast<int>(n);
+        if (have == 5) {
+            log_bytes("rx", frame, 5);
+            have = 0;
+        }
+    }
     if (have > 0)
         log_bytes("partial", frame, have);
     return 0;
+}
+
+// Only a symbolic link may be replaced: LINK could name a file or a device.
+bool make_link(const char* target, const char* link)
+{
+    struct stat st;
+    if (lstat(link, &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) {
+            std::fprintf(stderr, "simradio: %s exists and is not a symbolic link; not replacing it\n", link);
+            return false;
+        }
+        unlink(link);
+    }
+    if (symlink(target, link) != 0) {
+        std::perror(link);
+        return false;
+    }
+    return true;
+}
+
+// Removes LINK only while it is still the link made here.
+void remove_link(const char* target, const char* link)
+{
+    char points_to[sizeof Pty::path];
+    ssize_t n = readlink(link, points_to, sizeof points_to - 1);
+    if (n < 0)
+        return;
+    points_to[n] = '\0';
+    if (std::strcmp(points_to, target) == 0)
+        unlink(link);
 }
 
 }  // namespace
@@ -272,13 +312,14 @@ int main(int argc, char** argv)
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
     Pty pty;
-    unlink(options.link);
-    if (!open_pty(pty) || symlink(pty.path, options.link) != 0) {
+    if (!open_pty(pty)) {
         std::perror("simradio");
         return 1;
     }
+    if (!make_link(pty.path, options.link))
+        return 1;
     int status = serve(options, pty);
-    unlink(options.link);
+    remove_link(pty.path, options.link);
     std::fprintf(log_file, "eeprom 0004: %02X %02X\n", eeprom[4], eeprom[5]);
     std::fclose(log_file);
     close(pty.master);  // hangs up any client still on the line

@@ -53,14 +53,14 @@ const FaultCase fault_cases[] = {
     {"read-back: 4 bytes", {"--lengths", "2,1,4"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 06 07 ") + DONE, 0, 3, "70 06"},
     {"read-back: 6 bytes", {"--lengths", "2,1,6"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 06 07 ") + DONE, 0, 3, "70 06"},
     {"read-back: 0 bytes", {"--lengths", "2,1,0"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN, HANGS, 3, "70 06"},
-    // A line that hangs up answers nothing, and the next write to it fails.
-    {"hang-up at the first read", {"--hangup-after", "1"}, jumper_line("") + P + S + "WriteFile failed with error 5.\n", 1, 1, "D8 BF"},
-    {"hang-up at the write", {"--hangup-after", "2"}, jumper_line("D8 BF ") + P + S + R("") + ERR + AGAIN + "WriteFile failed with error 5.\n", 1, 2, "D8 BF"},
-    {"hang-up at the read-back", {"--hangup-after", "3"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("") + DONE, 0, 3, "70 06"},
+    // A line that hangs up before answering has failed the read.
+    {"hang-up at the first read", {"--hangup-after", "1"}, "ReadFile failed with error 5.\n", 1, 1, "D8 BF"},
+    {"hang-up at the write", {"--hangup-after", "2"}, jumper_line("D8 BF ") + P + S + "ReadFile failed with error 5.\n", 1, 2, "D8 BF"},
+    {"hang-up at the read-back", {"--hangup-after", "3"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + "ReadFile failed with error 5.\n", 1, 3, "70 06"},
     {"garbage", {"--garbage"}, jumper_line("FF 7E ") + P + S + R("FF ") + ERR + AGAIN + BACK("FF 7E "), 1, 3, "70 06"},
-    // 150 ms between answer bytes: each answer ends after its first byte, the
+    // 300 ms between answer bytes: each answer ends after its first byte, the
     // second leads the next answer.
-    {"150 ms gap", {"--gap", "150"}, jumper_line("D8 ") + P + S + R("BF 00 ") + ERR + AGAIN + BACK("70 "), 1, 3, "70 06"},
+    {"300 ms gap", {"--gap", "300"}, jumper_line("D8 ") + P + S + R("BF 00 ") + ERR + AGAIN + BACK("70 "), 1, 3, "70 06"},
 };
 
 class Faults : public EndToEnd {};
@@ -69,8 +69,12 @@ TEST_F(Faults, EachFaultAtEachExchange)
 {
     for (const FaultCase& c : fault_cases) {
         SCOPED_TRACE(c.name);
+        std::string expected_out = sj_banner() + port_message(4) + c.after_port;
+        ProcessOptions options;
+        if (c.status == HANGS)  // Ctrl-C once all is shown and sj waits for the radio
+            options.interrupt_when = [&expected_out](const std::string& out) { return out == expected_out; };
         SimRadio radio = start_sim_radio(SIMRADIO, link_for(4), c.radio);
-        ProcessResult run = sj({"-4", "70", "06"}, "YES\n", c.status == HANGS ? 600 : 0);
+        ProcessResult run = sj({"-4", "70", "06"}, "YES\n", options);
         std::string log = stop_sim_radio(radio);
         EXPECT_EQ(run.err, "");
         EXPECT_FALSE(run.timed_out);
@@ -78,7 +82,7 @@ TEST_F(Faults, EachFaultAtEachExchange)
             EXPECT_EQ(run.signal, SIGINT);
         else
             EXPECT_EQ(run.status, c.status);
-        EXPECT_EQ(run.out, sj_banner() + port_message(4) + c.after_port);
+        EXPECT_EQ(run.out, expected_out);
         std::vector<std::string> expected = {read_frame, WRITE_FRAME, read_frame};
         expected.resize(static_cast<std::size_t>(c.frames));
         EXPECT_EQ(frames_in(log), expected);
@@ -109,6 +113,53 @@ TEST_F(Faults, PortHeldByAnotherProgram)
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, sj_banner() + "CreateFile failed opening COM4: with error 11.\n");
     EXPECT_TRUE(frames_in(stop_sim_radio(com4)).empty());
+}
+
+// Output that never arrived fails the run, as told on standard error; the
+// write the operator confirmed still happens.
+TEST_F(Faults, LostOutputEndsWithStatus1)
+{
+    const struct { const char* stdout_to; std::vector<std::string> words; const char* error; std::size_t frames; } cases[] = {
+        {"/dev/full", {"-4"}, "No space left on device", 1},
+        {"", {"-4"}, "Bad file descriptor", 1},
+        {"/dev/full", {"-4", "70", "06"}, "No space left on device", 3},
+        {"/dev/full", {"-0"}, "No space left on device", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.words[0] + " > " + c.stdout_to);
+        SimRadio radio = start_sim_radio(SIMRADIO, link_for(4), {});
+        ProcessOptions options;
+        options.stdout_to = c.stdout_to;
+        ProcessResult run = sj(c.words, "YES\n", options);
+        std::string log = stop_sim_radio(radio);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, std::string("sj: cannot write standard output: ") + c.error + "\n");
+        EXPECT_EQ(frames_in(log).size(), c.frames);
+        EXPECT_EQ(eeprom_in(log), c.frames == 3 ? "70 06" : "D8 BF");
+    }
+}
+
+// simradio replaces only a symbolic link, and removes only the link it made.
+TEST(SimRadioLink, NeverReplacesAFileNorRemovesAnotherLink)
+{
+    std::string path = link_for(9);
+    unlink(path.c_str());
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    std::fputs("data\n", file);
+    std::fclose(file);
+    ProcessResult refused = run_process({SIMRADIO, path}, {});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "simradio: " + path + " exists and is not a symbolic link; not replacing it\n");
+    EXPECT_EQ(read_file(path), "data\n");
+
+    SimRadio radio = start_sim_radio(SIMRADIO, path, {});  // replaces the file: the harness removes it first
+    unlink(path.c_str());
+    ASSERT_EQ(symlink("/dev/null", path.c_str()), 0);
+    stop_sim_radio(radio);
+    char target[32] = "";
+    EXPECT_EQ(readlink(path.c_str(), target, sizeof target - 1), 9);
+    EXPECT_STREQ(target, "/dev/null");
+    unlink(path.c_str());
 }
 
 // Random runs ----------------------------------------------------------------

@@ -1,17 +1,17 @@
 // The POSIX link against pseudo-terminals: device lookup, line settings as
-// the other side sees them, exclusivity and the read rule.
+// the other side sees them, the modem lines, exclusivity and the read rule.
 #include "capture.h"
 #include "serial_link.h"
+#include "system_calls.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
 
 #ifndef LINK_PORTS
@@ -19,13 +19,6 @@
 #endif
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double ms_since(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 class Link : public ::testing::Test {
 protected:
@@ -142,33 +135,13 @@ TEST_F(Link, SendsTheFrameAsIs)
     close_link(link);
 }
 
-TEST_F(Link, AnswerEndsAboutOneGapAfterTheLastByte)
-{
-    SerialLink link;
-    open_com1(link);
-    from_radio("\x0a\x13", 2);  // LF and XOFF must pass unchanged
-    std::uint8_t buffer[4];
-    Clock::time_point start = Clock::now();
-    EXPECT_EQ(receive(link, buffer, 4), 2);
-    double elapsed = ms_since(start);
-    EXPECT_EQ(buffer[0], 0x0a);
-    EXPECT_EQ(buffer[1], 0x13);
-    EXPECT_GE(elapsed, 100.0);
-    EXPECT_LT(elapsed, 1000.0);
-    RecordProperty("gap_ms", std::to_string(elapsed));
-    std::printf("read of 2 bytes ended %.3f ms after they arrived\n", elapsed);
-    close_link(link);
-}
-
 TEST_F(Link, LongAnswerGivesFourAndLeavesTheRestForTheNextRead)
 {
     SerialLink link;
     open_com1(link);
     from_radio("\x01\x02\x03\x04\x05\x06", 6);
     std::uint8_t buffer[4];
-    Clock::time_point start = Clock::now();
     EXPECT_EQ(receive(link, buffer, 4), 4);
-    EXPECT_LT(ms_since(start), 100.0);  // four bytes end the read at once
     EXPECT_EQ(buffer[3], 0x04);
     EXPECT_EQ(receive(link, buffer, 4), 2);
     EXPECT_EQ(buffer[0], 0x05);
@@ -176,35 +149,94 @@ TEST_F(Link, LongAnswerGivesFourAndLeavesTheRestForTheNextRead)
     close_link(link);
 }
 
-TEST_F(Link, ShortPausesDoNotEndAnAnswerButALongOneDoes)
+struct ReadRuleCase {
+    const char* name;
+    std::vector<long long> arrival_ms;  // of each byte, from the start of the read
+    int count;
+    long long ends_at_ms;
+};
+
+// The read rule on the test's own clock: wait for the first byte without
+// limit, then end at 4 bytes or once more than 100 ms pass after the last.
+TEST_F(Link, ReadRuleOnTheTestsClock)
 {
+    const ReadRuleCase cases[] = {
+        {"one byte", {0}, 1, 100},
+        {"99 ms pauses carry on", {0, 99, 198}, 3, 298},
+        {"a 101 ms pause ends it", {0, 101}, 1, 100},
+        {"the gap counts from the last byte", {0, 60, 120}, 3, 220},
+        {"the first byte may take ten minutes", {600000, 600050}, 2, 600150},
+        {"four end it at once", {5, 5, 5, 5, 5, 5}, 4, 5},
+    };
     SerialLink link;
     open_com1(link);
-    std::thread radio([this] {
-        for (const char* byte : {"\x11", "\x22", "\x33"}) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(40));
-            from_radio(byte, 1);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
-        from_radio("\x44", 1);
-    });
-    std::uint8_t buffer[4];
-    EXPECT_EQ(receive(link, buffer, 4), 3);  // waits for the first byte, then 40 ms gaps
-    EXPECT_EQ(buffer[2], 0x33);
-    EXPECT_EQ(receive(link, buffer, 4), 1);
-    EXPECT_EQ(buffer[0], 0x44);
-    radio.join();
+    for (const ReadRuleCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        scripted_line = ScriptedLine{};
+        scripted_line.fd = static_cast<int>(link.handle);
+        scripted_line.arrival_ms = c.arrival_ms;
+        for (std::size_t i = 0; i < c.arrival_ms.size(); ++i)
+            scripted_line.bytes.push_back(static_cast<std::uint8_t>(0x10 + i));
+        std::uint8_t buffer[4];
+        int got = receive(link, buffer, 4);
+        scripted_line.fd = -1;
+        EXPECT_EQ(got, c.count);
+        EXPECT_EQ(scripted_line.now_ms, c.ends_at_ms);
+        EXPECT_EQ(scripted_line.poll_timeouts.front(), -1);  // no limit before the first byte
+        for (int i = 0; i < got; ++i)
+            EXPECT_EQ(buffer[i], 0x10 + i);
+    }
     close_link(link);
 }
 
-TEST_F(Link, HangUpEndsTheAnswerWithWhatCame)
+// A pty shows neither the modem lines nor the exclusive flag: the link's
+// requests are read from the wrapped ioctl instead.
+TEST_F(Link, ClearsDtrAndRtsAndTakesASerialPortExclusively)
+{
+    for (bool serial_port : {false, true}) {
+        SCOPED_TRACE(serial_port ? "serial port" : "pseudo-terminal");
+        ioctl_calls.clear();
+        fstat_says_serial_port = serial_port;
+        SerialLink link;
+        open_com1(link);
+        fstat_says_serial_port = false;
+        close_link(link);
+        bool cleared = false, exclusive = false;
+        for (const IoctlCall& call : ioctl_calls) {
+            cleared |= call.request == TIOCMBIC && call.lines == (TIOCM_DTR | TIOCM_RTS);
+            exclusive |= call.request == TIOCEXCL;
+        }
+        EXPECT_TRUE(cleared);
+        EXPECT_EQ(exclusive, serial_port);
+    }
+}
+
+// A pty that hangs up fails reads with EIO; a pipe's end of file is the
+// other way a line can vanish, and it keeps what came before it.
+TEST_F(Link, HangUpFailsTheReadUnlessBytesCameFirst)
 {
     SerialLink link;
     open_com1(link);
     close(master);
     master = -1;
     std::uint8_t buffer[4];
-    EXPECT_EQ(receive(link, buffer, 4), 0);
+    begin_capture();
+    int failed = receive(link, buffer, 4);
+    EXPECT_EQ(end_capture(), "ReadFile failed with error 5.\n");
+    EXPECT_EQ(failed, -1);
+    close_link(link);
+
+    int line[2];
+    ASSERT_EQ(pipe(line), 0);
+    link.handle = line[0];
+    ASSERT_EQ(write(line[1], "\x70", 1), 1);
+    close(line[1]);
+    EXPECT_EQ(receive(link, buffer, 4), 1);
+    EXPECT_EQ(buffer[0], 0x70);
+    begin_capture();
+    failed = receive(link, buffer, 4);
+    EXPECT_EQ(end_capture(), "ReadFile failed with error 5.\n");
+    EXPECT_EQ(failed, -1);
     close_link(link);
 }
 

@@ -44,17 +44,15 @@ inline std::string without_carriage_returns(std::string text)
 }
 
 inline ProcessResult sj(const std::vector<std::string>& words, std::optional<std::string> input = "",
-                 int interrupt_after_ms = 0)
+                        ProcessOptions options = {})
 {
     std::vector<std::string> argv = {SJ_UNDER_TEST};
-    ProcessOptions options;
 #ifdef SJ_E2E_WINE
     argv.insert(argv.begin(), WINE);
     options.env = {"WINEPREFIX=" WINE_PREFIX, "WINEDEBUG=-all"};
 #endif
     argv.insert(argv.end(), words.begin(), words.end());
     options.input = std::move(input);
-    options.interrupt_after_ms = interrupt_after_ms;
     ProcessResult result = run_process(argv, options);
     if (under_wine)
         result.out = without_carriage_returns(result.out);

@@ -19,13 +19,22 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Standard input from a file, so that no pipe can fill up and block.
-int input_fd(const std::optional<std::string>& input)
+// Standard input from a file, so that no pipe can fill up and block; or a
+// pipe, when the input must wait for an event in the output.
+int input_fd(const ProcessOptions& options, int& writer)
 {
-    if (!input)
+    writer = -1;
+    if (!options.input)
         return -1;
+    if (options.input_when) {
+        int ends[2];
+        if (pipe(ends) != 0)
+            return -1;
+        writer = ends[1];
+        return ends[0];
+    }
     FILE* file = std::tmpfile();
-    std::fwrite(input->data(), 1, input->size(), file);
+    std::fwrite(options.input->data(), 1, options.input->size(), file);
     std::fflush(file);
     int fd = dup(fileno(file));
     std::fclose(file);
@@ -51,8 +60,14 @@ int input_fd(const std::optional<std::string>& input)
         dup2(in, 0);
     else
         close(0);
-    dup2(out, 1);
+    if (!options.stdout_to)
+        dup2(out, 1);
+    else if (*options.stdout_to)
+        dup2(open(options.stdout_to, O_WRONLY), 1);
+    else
+        close(1);
     dup2(err, 2);
+    std::signal(SIGPIPE, SIG_DFL);  // the tests ignore it, the tool must not inherit that
     for (const std::string& assignment : options.env)
         putenv(const_cast<char*>(assignment.c_str()));
     exec_words(argv);
@@ -63,8 +78,9 @@ int elapsed_ms(Clock::time_point start)
     return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
-// Reads both pipes until they close, interrupting or killing on time.
-void collect(int pid, int out, int err, const ProcessOptions& options, ProcessResult& result)
+// Reads both pipes until they close, answering, interrupting or killing
+// as the output and the clock say.
+void collect(int pid, int out, int err, int writer, const ProcessOptions& options, ProcessResult& result)
 {
     Clock::time_point start = Clock::now();
     bool interrupted = false;
@@ -72,12 +88,17 @@ void collect(int pid, int out, int err, const ProcessOptions& options, ProcessRe
     std::string* sinks[2] = {&result.out, &result.err};
     int open_pipes = 2;
     while (open_pipes > 0) {
-        int now = elapsed_ms(start);
-        if (options.interrupt_after_ms > 0 && !interrupted && now >= options.interrupt_after_ms) {
+        if (writer >= 0 && options.input_when(result.out)) {
+            if (write(writer, options.input->data(), options.input->size()) < 0)
+                std::perror("write to the child's standard input");
+            close(writer);
+            writer = -1;
+        }
+        if (options.interrupt_when && !interrupted && options.interrupt_when(result.out)) {
             kill(pid, SIGINT);
             interrupted = true;
         }
-        if (now >= options.timeout_ms && !result.timed_out) {
+        if (elapsed_ms(start) >= options.timeout_ms && !result.timed_out) {
             kill(pid, SIGKILL);
             result.timed_out = true;
         }
@@ -97,6 +118,8 @@ void collect(int pid, int out, int err, const ProcessOptions& options, ProcessRe
             }
         }
     }
+    if (writer >= 0)
+        close(writer);
 }
 
 }  // namespace
@@ -106,11 +129,15 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
     int out[2], err[2];
     if (pipe(out) != 0 || pipe(err) != 0)
         return {};
-    int in = input_fd(options.input);
+    std::signal(SIGPIPE, SIG_IGN);  // a child that ends before its input is written
+    int writer;
+    int in = input_fd(options, writer);
     int pid = fork();
     if (pid == 0) {
         close(out[0]);
         close(err[0]);
+        if (writer >= 0)
+            close(writer);
         exec_child(argv, options, in, out[1], err[1]);
     }
     if (in >= 0)
@@ -118,7 +145,7 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
     close(out[1]);
     close(err[1]);
     ProcessResult result;
-    collect(pid, out[0], err[0], options, result);
+    collect(pid, out[0], err[0], writer, options, result);
     int wstatus = 0;
     waitpid(pid, &wstatus, 0);
     if (WIFEXITED(wstatus))
@@ -157,14 +184,24 @@ std::string stop_sim_radio(SimRadio& radio)
         waitpid(radio.pid, nullptr, 0);
         radio.pid = -1;
     }
-    std::string log;
-    if (FILE* file = std::fopen(radio.log_path.c_str(), "r")) {
+    return radio_log(radio);
+}
+
+std::string radio_log(const SimRadio& radio)
+{
+    return read_file(radio.log_path);
+}
+
+std::string read_file(const std::string& path)
+{
+    std::string text;
+    if (FILE* file = std::fopen(path.c_str(), "r")) {
         char chunk[4096];
         for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
-            log.append(chunk, n);
+            text.append(chunk, n);
         std::fclose(file);
     }
-    return log;
+    return text;
 }
 
 std::vector<std::string> frames_in(const std::string& log)

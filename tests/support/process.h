@@ -2,6 +2,7 @@
 // simulated radio.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,10 +15,15 @@ struct ProcessResult {
     std::string err;
 };
 
+// Looks at the output so far; true when the moment has come.
+using OutputEvent = std::function<bool(const std::string& out)>;
+
 struct ProcessOptions {
     std::optional<std::string> input;  // standard input; none means closed
+    OutputEvent input_when;            // if set, stdin is a pipe given `input` only then
+    OutputEvent interrupt_when;        // SIGINT once this holds
+    const char* stdout_to = nullptr;   // a file instead of the pipe; "" closes standard output
     int timeout_ms = 10000;            // then SIGKILL
-    int interrupt_after_ms = 0;        // send SIGINT after this long, 0 never
     std::vector<std::string> env;      // NAME=value added to the environment
 };
 
@@ -32,6 +38,9 @@ struct SimRadio {
 SimRadio start_sim_radio(const std::string& simradio, const std::string& link, const std::vector<std::string>& options);
 // Stops the radio (if it has not ended by itself) and returns its log.
 std::string stop_sim_radio(SimRadio& radio);
+// Its log so far.
+std::string radio_log(const SimRadio& radio);
+std::string read_file(const std::string& path);
 // The frames the radio received, as "00 04 00 00 BB", from its log.
 std::vector<std::string> frames_in(const std::string& log);
 // The radio's EEPROM bytes 4 and 5 when it stopped, as "D8 BF".

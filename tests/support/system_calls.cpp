@@ -1,0 +1,81 @@
+// See system_calls.h.
+#include "system_calls.h"
+
+#include <cerrno>
+#include <ctime>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+ScriptedLine scripted_line;
+std::vector<IoctlCall> ioctl_calls;
+bool fstat_says_serial_port = false;
+
+extern "C" {
+int __real_ioctl(int fd, unsigned long request, void* arg);
+int __real_poll(pollfd* fds, nfds_t count, int timeout);
+ssize_t __real_read(int fd, void* buffer, size_t size);
+int __real_clock_gettime(clockid_t clock, timespec* ts);
+int __real_fstat(int fd, struct stat* st);
+
+int __wrap_ioctl(int fd, unsigned long request, void* arg)
+{
+    bool lines = request == TIOCMBIC || request == TIOCMBIS;
+    ioctl_calls.push_back({request, lines ? *static_cast<int*>(arg) : 0});
+    return __real_ioctl(fd, request, arg);
+}
+
+int __wrap_fstat(int fd, struct stat* st)
+{
+    int result = __real_fstat(fd, st);
+    if (result == 0 && fstat_says_serial_port)
+        st->st_rdev = makedev(4, 64);
+    return result;
+}
+
+int __wrap_clock_gettime(clockid_t clock, timespec* ts)
+{
+    if (scripted_line.fd < 0 || clock != CLOCK_MONOTONIC)
+        return __real_clock_gettime(clock, ts);
+    ts->tv_sec = scripted_line.now_ms / 1000;
+    ts->tv_nsec = scripted_line.now_ms % 1000 * 1000000;
+    return 0;
+}
+
+// Waits as the line would: until the next byte arrives or the time is up.
+// With no byte to come and no limit, the line hangs up instead of hanging.
+int __wrap_poll(pollfd* fds, nfds_t count, int timeout)
+{
+    ScriptedLine& line = scripted_line;
+    if (line.fd < 0 || count != 1 || fds[0].fd != line.fd)
+        return __real_poll(fds, count, timeout);
+    line.poll_timeouts.push_back(timeout);
+    bool more = line.taken < line.bytes.size();
+    long long next = more ? line.arrival_ms[line.taken] : -1;
+    if (more && (timeout < 0 || next <= line.now_ms + timeout)) {
+        line.now_ms = next > line.now_ms ? next : line.now_ms;
+        fds[0].revents = POLLIN;
+        return 1;
+    }
+    if (timeout < 0) {
+        fds[0].revents = POLLHUP;
+        return 1;
+    }
+    line.now_ms += timeout;
+    fds[0].revents = 0;
+    return 0;
+}
+
+ssize_t __wrap_read(int fd, void* buffer, size_t size)
+{
+    ScriptedLine& line = scripted_line;
+    if (line.fd < 0 || fd != line.fd)
+        return __real_read(fd, buffer, size);
+    size_t n = 0;
+    while (n < size && line.taken < line.bytes.size() && line.arrival_ms[line.taken] <= line.now_ms)
+        static_cast<std::uint8_t*>(buffer)[n++] = line.bytes[line.taken++];
+    return static_cast<ssize_t>(n);
+}
+}
