@@ -28,8 +28,6 @@ int parse_port_number(const char* text)
     return negative ? -value : value;
 }
 
-}  // namespace
-
 void print_banner(const char* program)
 {
     std::printf("%s version 0.2 by the sj contributors\n\n", program);
@@ -53,6 +51,8 @@ void show_usage()
     std::printf("         sj -2               Reads the current values using COM2:\n");
     std::printf("         sj -2 F8 BF         Writes F8 BF using COM2:\n\n");
 }
+
+}  // namespace
 
 void print_byte_line(const char* label, int count, const std::uint8_t* bytes)
 {

@@ -22,12 +22,9 @@ int run_sj(int argc, char** argv);
 // False when the words call for the usage text.
 bool parse_command_line(int argc, char** argv, CommandLine& command);
 
-void print_banner(const char* program);
-void show_usage();
 void print_byte_line(const char* label, int count, const std::uint8_t* bytes);
 
 // The write dialogue.
 std::uint8_t parse_hex_byte(const char* word);
 bool answer_is_yes(std::FILE* input);  // reads one answer line of at most 30 characters
-bool confirm_yes();
 int run_write_dialogue(SerialLink& link, const char* b1, const char* b2);

@@ -24,6 +24,13 @@ bool is_yes_answer(const char* line)
     return std::strncmp(line, "YES", 3) == 0;
 }
 
+bool confirm_yes()
+{
+    std::printf("Are you SURE you want to do this ?\nPlease answer YES to continue > ");
+    std::fflush(stdout);  // the prompt must be on the screen before we wait
+    return answer_is_yes(stdin);
+}
+
 }  // namespace
 
 std::uint8_t parse_hex_byte(const char* word)
@@ -40,13 +47,6 @@ bool answer_is_yes(std::FILE* input)
 {
     char line[31];
     return std::fgets(line, sizeof line, input) && is_yes_answer(line);
-}
-
-bool confirm_yes()
-{
-    std::printf("Are you SURE you want to do this ?\nPlease answer YES to continue > ");
-    std::fflush(stdout);  // the prompt must be on the screen before we wait
-    return answer_is_yes(stdin);
 }
 
 int run_write_dialogue(SerialLink& link, const char* b1, const char* b2)

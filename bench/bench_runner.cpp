@@ -1,6 +1,8 @@
 // Times whole runs of sj against the floor program, interleaved, and prints
 // medians, extremes, their ratio and sj's peak resident memory.
 // Usage: sjbench SJ FLOOR DEVICE PORT RUNS
+#include "process.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -33,16 +35,9 @@ Timing time_run(const std::vector<std::string>& argv, const char* input_file)
     double start = now_ms();
     pid_t pid = fork();
     if (pid == 0) {
-        int in = open(input_file ? input_file : "/dev/null", O_RDONLY);
-        int null = open("/dev/null", O_WRONLY);
-        dup2(in, 0);
-        dup2(null, 1);
-        std::vector<char*> args;
-        for (const std::string& word : argv)
-            args.push_back(const_cast<char*>(word.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
+        dup2(open(input_file ? input_file : "/dev/null", O_RDONLY), 0);
+        dup2(open("/dev/null", O_WRONLY), 1);
+        exec_words(argv);
     }
     int status;
     rusage usage;

@@ -12,22 +12,22 @@ void name_link(SerialLink& link, int port)
 void report_link_failure(const SerialLink& link, LinkStep step, int error)
 {
     switch (step) {
-    case LinkStep::create_file:
+    case LinkStep::OpenDevice:
         std::printf("CreateFile failed opening %s with error %d.\n", link.name, error);
         break;
-    case LinkStep::get_comm_state:
+    case LinkStep::ReadLineSettings:
         std::printf("GetCommState failed with error %d.\n", error);
         break;
-    case LinkStep::set_comm_state:
+    case LinkStep::ApplyLineSettings:
         std::printf("SetCommState failed with error %d.\n", error);
         break;
-    case LinkStep::set_comm_timeouts:
+    case LinkStep::ApplyTimeouts:
         std::printf("SetCommTimeouts failed with error %d.\n", error);
         break;
-    case LinkStep::write_file:
+    case LinkStep::WriteFrame:
         std::printf("WriteFile failed with error %d.\n", error);
         break;
-    case LinkStep::read_file:
+    case LinkStep::ReadAnswer:
         std::printf("ReadFile failed with error %d.\n", error);
         break;
     }

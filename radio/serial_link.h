@@ -5,7 +5,7 @@
 #include <cstdint>
 
 // Which platform call failed; each has its own message.
-enum class LinkStep { create_file, get_comm_state, set_comm_state, set_comm_timeouts, write_file, read_file };
+enum class LinkStep { OpenDevice, ReadLineSettings, ApplyLineSettings, ApplyTimeouts, WriteFrame, ReadAnswer };
 
 struct SerialLink {
     char name[8];          // "COM1:" .. "COM9:", shown in messages

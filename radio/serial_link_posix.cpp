@@ -108,7 +108,7 @@ long long now_us()
 
 // Milliseconds left until `deadline_us`, rounded up so that poll() never
 // wakes early; -1 (no limit) before the first byte.
-int wait_ms(long long deadline_us)
+int ms_left_until(long long deadline_us)
 {
     if (deadline_us < 0)
         return -1;
@@ -123,23 +123,23 @@ bool open_link(SerialLink& link, int port)
     name_link(link, port);
     char path[256];
     if (!find_device(port, path, sizeof path)) {
-        report_link_failure(link, LinkStep::create_file, ENOENT);
+        report_link_failure(link, LinkStep::OpenDevice, ENOENT);
         return false;
     }
     int fd = open_exclusive(path);
     if (fd < 0) {
-        report_link_failure(link, LinkStep::create_file, errno);
+        report_link_failure(link, LinkStep::OpenDevice, errno);
         return false;
     }
     link.handle = fd;
     termios tio;
     if (tcgetattr(fd, &tio) != 0) {
-        report_link_failure(link, LinkStep::get_comm_state, errno);
+        report_link_failure(link, LinkStep::ReadLineSettings, errno);
         return false;
     }
     make_cat_settings(tio);
     if (tcsetattr(fd, TCSANOW, &tio) != 0 || !clear_modem_lines(fd)) {
-        report_link_failure(link, LinkStep::set_comm_state, errno);
+        report_link_failure(link, LinkStep::ApplyLineSettings, errno);
         return false;
     }
     // The read rule needs no device setting here: receive() keeps the time.
@@ -154,7 +154,7 @@ int send_frame(SerialLink& link, const std::uint8_t* bytes, int count)
         written = write(static_cast<int>(link.handle), bytes, static_cast<std::size_t>(count));
     while (written < 0 && errno == EINTR);
     if (written < 0) {
-        report_link_failure(link, LinkStep::write_file, errno);
+        report_link_failure(link, LinkStep::WriteFrame, errno);
         return -1;
     }
     return static_cast<int>(written);
@@ -167,7 +167,7 @@ int receive(SerialLink& link, std::uint8_t* buffer, int size)
     long long deadline_us = -1;
     while (got < size) {
         pollfd pfd = {fd, POLLIN, 0};
-        int ready = poll(&pfd, 1, wait_ms(deadline_us));
+        int ready = poll(&pfd, 1, ms_left_until(deadline_us));
         if (ready == 0)
             break;  // the gap after the last byte has passed
         ssize_t n = ready < 0 ? -1 : read(fd, buffer + got, static_cast<std::size_t>(size - got));
@@ -178,7 +178,7 @@ int receive(SerialLink& link, std::uint8_t* buffer, int size)
             break;  // what came before the hang-up is the answer
         if (n <= 0) {
             // A line that hangs up before answering has not answered.
-            report_link_failure(link, LinkStep::read_file, hung_up ? EIO : errno);
+            report_link_failure(link, LinkStep::ReadAnswer, hung_up ? EIO : errno);
             return -1;
         }
         got += static_cast<int>(n);

@@ -45,25 +45,29 @@ bool open_link(SerialLink& link, int port)
     name_link(link, port);
     HANDLE handle = CreateFileA(link.name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        report_link_failure(link, LinkStep::create_file, last_error());
+        report_link_failure(link, LinkStep::OpenDevice, last_error());
         return false;
     }
     link.handle = reinterpret_cast<std::intptr_t>(handle);
     DCB dcb = {};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(handle, &dcb)) {
-        report_link_failure(link, LinkStep::get_comm_state, last_error());
+        report_link_failure(link, LinkStep::ReadLineSettings, last_error());
         return false;
     }
     apply_cat_line_settings(dcb);
     if (!SetCommState(handle, &dcb)) {
-        report_link_failure(link, LinkStep::set_comm_state, last_error());
+        report_link_failure(link, LinkStep::ApplyLineSettings, last_error());
         return false;
     }
     // No overall limit: wait for the first byte, then end after a 100 ms gap.
-    COMMTIMEOUTS timeouts = {100, 0, 0, 0, 0};
+    COMMTIMEOUTS timeouts = {.ReadIntervalTimeout = 100,
+                             .ReadTotalTimeoutMultiplier = 0,
+                             .ReadTotalTimeoutConstant = 0,
+                             .WriteTotalTimeoutMultiplier = 0,
+                             .WriteTotalTimeoutConstant = 0};
     if (!SetCommTimeouts(handle, &timeouts)) {
-        report_link_failure(link, LinkStep::set_comm_timeouts, last_error());
+        report_link_failure(link, LinkStep::ApplyTimeouts, last_error());
         return false;
     }
     std::printf("Serial port %s successfully reconfigured.\n\n", link.name);
@@ -74,7 +78,7 @@ int send_frame(SerialLink& link, const std::uint8_t* bytes, int count)
 {
     DWORD written = 0;
     if (!WriteFile(handle_of(link), bytes, static_cast<DWORD>(count), &written, nullptr)) {
-        report_link_failure(link, LinkStep::write_file, last_error());
+        report_link_failure(link, LinkStep::WriteFrame, last_error());
         return -1;
     }
     return static_cast<int>(written);
@@ -84,7 +88,7 @@ int receive(SerialLink& link, std::uint8_t* buffer, int size)
 {
     DWORD got = 0;
     if (!ReadFile(handle_of(link), buffer, static_cast<DWORD>(size), &got, nullptr)) {
-        report_link_failure(link, LinkStep::read_file, last_error());
+        report_link_failure(link, LinkStep::ReadAnswer, last_error());
         return -1;
     }
     return static_cast<int>(got);

@@ -1,4 +1,4 @@
-// The command line: port option, word count, usage, and the byte line.
+// The command line: port option, word count and usage.
 #include "capture.h"
 #include "fake_link.h"
 #include "sj.h"
@@ -57,9 +57,12 @@ std::string describe(const std::vector<std::string>& words)
     return text;
 }
 
+// Words that call for usage get it after the banner, and the port is never
+// touched; the others are read as the table says.
 TEST(CommandLine, PortOptionAndWordCount)
 {
     for (const CommandCase& c : command_cases) {
+        SCOPED_TRACE(describe(c.words));
         std::vector<std::string> storage = {"sj"};
         storage.insert(storage.end(), c.words.begin(), c.words.end());
         std::vector<char*> argv;
@@ -67,24 +70,14 @@ TEST(CommandLine, PortOptionAndWordCount)
             argv.push_back(word.data());
         argv.push_back(nullptr);
         CommandLine command;
-        bool ok = parse_command_line(static_cast<int>(storage.size()), argv.data(), command);
-        SCOPED_TRACE(describe(c.words));
-        ASSERT_EQ(ok, !c.usage);
-        if (c.usage)
+        ASSERT_EQ(parse_command_line(static_cast<int>(storage.size()), argv.data(), command), !c.usage);
+        if (!c.usage) {
+            EXPECT_EQ(command.port, c.port);
+            EXPECT_EQ(command.mode, c.mode);
+            EXPECT_STREQ(command.b1, c.b1);
+            EXPECT_STREQ(command.b2, c.b2);
             continue;
-        EXPECT_EQ(command.port, c.port);
-        EXPECT_EQ(command.mode, c.mode);
-        EXPECT_STREQ(command.b1, c.b1);
-        EXPECT_STREQ(command.b2, c.b2);
-    }
-}
-
-TEST(CommandLine, UsageComesAfterTheBannerAndNeverTouchesThePort)
-{
-    for (const CommandCase& c : command_cases) {
-        if (!c.usage)
-            continue;
-        SCOPED_TRACE(describe(c.words));
+        }
         reset_fake_link();
         InProcessRun run = run_in_process(c.words);
         EXPECT_EQ(run.status, 1);
@@ -100,28 +93,6 @@ TEST(CommandLine, EmptyArgumentVectorGivesUsage)
     int status = run_sj(0, argv);
     EXPECT_EQ(end_capture(), banner("sj") + usage_text());
     EXPECT_EQ(status, 1);
-}
-
-struct ByteLineCase {
-    const char* label;
-    int count;
-    std::vector<std::uint8_t> bytes;
-    const char* expected;
-};
-
-TEST(PrintByteLine, LabelColonAndUpperCaseHex)
-{
-    const ByteLineCase cases[] = {
-        {"Software jumpers are set to ", 2, {0x70, 0x06}, "Software jumpers are set to : 70 06 \n"},
-        {"X ", 4, {0x00, 0xff, 0x0a, 0xa0}, "X : 00 FF 0A A0 \n"},
-        {"Empty ", 0, {}, "Empty : \n"},
-        {"One ", 1, {0xbc}, "One : BC \n"},
-    };
-    for (const ByteLineCase& c : cases) {
-        begin_capture();
-        print_byte_line(c.label, c.count, c.bytes.data());
-        EXPECT_EQ(end_capture(), c.expected);
-    }
 }
 
 }  // namespace

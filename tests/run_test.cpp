@@ -1,5 +1,5 @@
-// Whole runs in process over the test link: every platform failure, short
-// writes, odd answers, and the write dialogue's decisions.
+// Whole write runs in process over the test link, failing at each platform
+// call and written short at each frame: what only a test link can make happen.
 #include "capture.h"
 #include "fake_link.h"
 #include "sj.h"
@@ -9,193 +9,87 @@
 
 namespace {
 
-const Frame read_frame = {0x00, 0x04, 0x00, 0x00, 0xBB};
-
-// A write run of 70 06 on COM1: with D8 BF read first, up to the sending line.
-std::string write_70_06_sent()
+// A radio that answers a write run of 70 06 as it should.
+FakeLinkScript healthy()
 {
-    return banner() + port_message(1) + jumper_line("D8 BF ") + write_prompt("70", "06") +
-           "\nSending CAT command: 00 04 70 06 BC to the Radio\n";
+    FakeLinkScript script;
+    script.answers = {{2, {0xD8, 0xBF}}, {1, {0x00}}, {2, {0x70, 0x06}}};
+    return script;
 }
 
-Answer answer_of(std::initializer_list<std::uint8_t> bytes)
+FakeLinkScript failing(LinkStep step, int exchange, int error)
 {
-    Answer answer{static_cast<int>(bytes.size()), {}};
-    int i = 0;
-    for (std::uint8_t b : bytes)
-        answer.bytes[i++] = b;
-    return answer;
+    FakeLinkScript script = healthy();
+    script.fail = true;
+    script.fail_step = step;
+    script.fail_at_frame = exchange;
+    script.fail_error = error;
+    return script;
 }
 
-class Run : public ::testing::Test {
-protected:
-    void SetUp() override { reset_fake_link(); }
-};
+FakeLinkScript written_short(int exchange, int count)
+{
+    FakeLinkScript script = healthy();
+    script.short_write_at = exchange;
+    script.short_count = count;
+    return script;
+}
 
 struct FailureCase {
-    LinkStep step;
-    int error;
-    const char* message;
+    const char* name;
+    FakeLinkScript script;
+    std::string output;
+    std::size_t frames;  // recorded as sent
+    int receives;
 };
 
-TEST_F(Run, EachOpenStepFailureEndsWithItsMessageAndStatus1)
+TEST(Run, EachFailureEndsTheRunWithItsMessageAndStatus1)
 {
+    const std::string opened = banner() + port_message(1);
+    const std::string sent = opened + jumper_line("D8 BF ") + write_prompt("70", "06") +
+                             "\nSending CAT command: 00 04 70 06 BC to the Radio\n";
+    const std::string again = sent + "Radio response to write command is : 00 \n"
+                                     "Radio accepted write EEPROM command\n\n"
+                                     "Reading EEPROM values again:\n";
     const FailureCase cases[] = {
-        {LinkStep::create_file, 2, "CreateFile failed opening COM3: with error 2.\n"},
-        {LinkStep::create_file, 5, "CreateFile failed opening COM3: with error 5.\n"},
-        {LinkStep::get_comm_state, 25, "GetCommState failed with error 25.\n"},
-        {LinkStep::set_comm_state, 87, "SetCommState failed with error 87.\n"},
-        {LinkStep::set_comm_timeouts, 31, "SetCommTimeouts failed with error 31.\n"},
+        {"open", failing(LinkStep::OpenDevice, 1, 2), banner() + "CreateFile failed opening COM1: with error 2.\n", 0, 0},
+        {"settings read", failing(LinkStep::ReadLineSettings, 1, 25), banner() + "GetCommState failed with error 25.\n", 0, 0},
+        {"settings set", failing(LinkStep::ApplyLineSettings, 1, 87), banner() + "SetCommState failed with error 87.\n", 0, 0},
+        {"time-outs", failing(LinkStep::ApplyTimeouts, 1, 31), banner() + "SetCommTimeouts failed with error 31.\n", 0, 0},
+        {"read frame", failing(LinkStep::WriteFrame, 1, 5), opened + "WriteFile failed with error 5.\n", 0, 0},
+        {"read frame, 4 of 5", written_short(1, 4), opened + "Write of CAT command failed, rc = 4\n", 1, 0},
+        {"read frame, 0 of 5", written_short(1, 0), opened + "Write of CAT command failed, rc = 0\n", 1, 0},
+        {"first answer", failing(LinkStep::ReadAnswer, 1, 995), opened + "ReadFile failed with error 995.\n", 1, 1},
+        {"write frame", failing(LinkStep::WriteFrame, 2, 22), sent + "WriteFile failed with error 22.\n", 1, 1},
+        {"write frame, 3 of 5", written_short(2, 3), sent + "Write to the radio failed! RC = 3\n", 2, 1},
+        {"write answer", failing(LinkStep::ReadAnswer, 2, 1167), sent + "ReadFile failed with error 1167.\n", 2, 2},
+        {"read-back frame, 1 of 5", written_short(3, 1), again + "Write of CAT command failed, rc = 1\n", 3, 2},
+        {"read-back answer", failing(LinkStep::ReadAnswer, 3, 6), again + "ReadFile failed with error 6.\n", 3, 3},
     };
     for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.name);
         reset_fake_link();
-        fake_script.fail = true;
-        fake_script.fail_step = c.step;
-        fake_script.fail_error = c.error;
-        InProcessRun run = run_in_process({"-3", "70", "06"}, "YES\n");
+        fake_script = c.script;
+        InProcessRun run = run_in_process({"70", "06"}, "YES\n");
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.output, banner() + c.message);
-        EXPECT_TRUE(fake_record.frames.empty());
-    }
-}
-
-TEST_F(Run, ReadFrameWriteOrReadFailureEndsWithStatus1)
-{
-    fake_script.fail = true;
-    fake_script.fail_step = LinkStep::write_file;
-    fake_script.fail_error = 5;
-    InProcessRun run = run_in_process({});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.output, banner() + port_message(1) + "WriteFile failed with error 5.\n");
-
-    reset_fake_link();
-    fake_script.fail = true;
-    fake_script.fail_step = LinkStep::read_file;
-    fake_script.fail_error = 995;
-    run = run_in_process({"-2"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.output, banner() + port_message(2) + "ReadFile failed with error 995.\n");
-}
-
-// A short write must not pass for success: the run ends with status 1.
-TEST_F(Run, ShortWriteOfTheReadFrameEndsWithStatus1AndReadsNothing)
-{
-    for (int count : {0, 4}) {
-        reset_fake_link();
-        fake_script.short_write_at = 1;
-        fake_script.short_count = count;
-        InProcessRun run = run_in_process({"-2", "F8", "BF"}, "YES\n");
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.output,
-                  banner() + port_message(2) + "Write of CAT command failed, rc = " + std::to_string(count) + "\n");
-        EXPECT_EQ(fake_record.receives, 0);
-    }
-}
-
-TEST_F(Run, ReadRunShowsWhateverCameAndSendsOneReadFrame)
-{
-    struct { Answer answer; const char* shown; } cases[] = {
-        {answer_of({}), ""},
-        {answer_of({0xD8}), "D8 "},
-        {answer_of({0xD8, 0xBF}), "D8 BF "},
-        {answer_of({0x00, 0x01, 0xFE, 0xFF}), "00 01 FE FF "},
-    };
-    for (const auto& c : cases) {
-        reset_fake_link();
-        fake_script.answers = {c.answer};
-        InProcessRun run = run_in_process({});
-        EXPECT_EQ(run.status, 0);
-        EXPECT_EQ(run.output, banner() + port_message(1) + jumper_line(c.shown));
-        ASSERT_EQ(fake_record.frames.size(), 1u);
-        EXPECT_EQ(fake_record.frames[0], read_frame);
+        EXPECT_EQ(run.output, c.output);
+        EXPECT_EQ(fake_record.frames.size(), c.frames);
+        EXPECT_EQ(fake_record.receives, c.receives);
         EXPECT_EQ(fake_record.closes, 0);
     }
 }
 
-TEST_F(Run, CompleteWriteRunClosesTheLink)
+// Only a complete write run closes the link; a read run leaves it open.
+TEST(Run, OnlyACompleteWriteRunClosesTheLink)
 {
-    fake_script.answers = {answer_of({0xD8, 0xBF}), answer_of({0x00}), answer_of({0xF8, 0xBF})};
-    InProcessRun run = run_in_process({"-2", "f8", "bf"}, "YES\n");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.output, banner() + port_message(2) + jumper_line("D8 BF ") + write_prompt("f8", "bf") +
-                              "\nSending CAT command: 00 04 f8 bf BC to the Radio\n"
-                              "Radio response to write command is : 00 \n"
-                              "Radio accepted write EEPROM command\n\n"
-                              "Reading EEPROM values again:\n"
-                              "Read current data from EEPROM gives : F8 BF \n"
-                              "\nEEPROM values updated, power off/on radio to activate\n\n");
-    const std::vector<Frame> frames = {read_frame, {0x00, 0x04, 0xF8, 0xBF, 0xBC}, read_frame};
-    EXPECT_EQ(fake_record.frames, frames);
-    EXPECT_EQ(fake_record.closes, 1);
-}
-
-// A refused write is reported, read back, and never called an update.
-TEST_F(Run, RadioRefusingTheWriteEndsWithStatus1WithoutTheUpdatedText)
-{
-    for (const Answer& verdict : {answer_of({0x01}), answer_of({0xF0, 0x00}), answer_of({})}) {
-        reset_fake_link();
-        fake_script.answers = {answer_of({0xD8, 0xBF}), verdict, answer_of({0xD8, 0xBF})};
-        InProcessRun run = run_in_process({"70", "06"}, "YES\n");
-        EXPECT_EQ(run.status, 1);
-        std::string response = "Radio response to write command is : ";
-        for (int i = 0; i < verdict.count; ++i) {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, "%02X ", verdict.bytes[i]);
-            response += hex;
-        }
-        EXPECT_EQ(run.output, write_70_06_sent() + response + "\n" +
-                                  "Error: Radio did not accept command, should have returned 00\n\n"
-                                  "Reading EEPROM values again:\n"
-                                  "Read current data from EEPROM gives : D8 BF \n");
-        EXPECT_EQ(fake_record.frames.size(), 3u);
-    }
-}
-
-TEST_F(Run, ShortWriteOfTheWriteFrameEndsWithStatus1)
-{
-    fake_script.answers = {answer_of({0xD8, 0xBF})};
-    fake_script.short_write_at = 2;
-    fake_script.short_count = 3;
-    InProcessRun run = run_in_process({"70", "06"}, "YES\n");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.output, write_70_06_sent() + "Write to the radio failed! RC = 3\n");
-    EXPECT_EQ(fake_record.receives, 1);
-}
-
-TEST_F(Run, ShortWriteOrFailureAtTheReadBackEndsWithStatus1)
-{
-    const std::string before_read_back = write_70_06_sent() +
-                                         "Radio response to write command is : 00 \n"
-                                         "Radio accepted write EEPROM command\n\n"
-                                         "Reading EEPROM values again:\n";
-    fake_script.answers = {answer_of({0xD8, 0xBF}), answer_of({0x00})};
-    fake_script.short_write_at = 3;
-    fake_script.short_count = 1;
-    InProcessRun run = run_in_process({"70", "06"}, "YES\n");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.output, before_read_back + "Write of CAT command failed, rc = 1\n");
-
     reset_fake_link();
-    fake_script.answers = {answer_of({0xD8, 0xBF}), answer_of({0x00})};
-    fake_script.fail = true;
-    fake_script.fail_step = LinkStep::read_file;
-    fake_script.fail_at_frame = 3;
-    fake_script.fail_error = 1167;
-    run = run_in_process({"70", "06"}, "YES\n");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.output, before_read_back + "ReadFile failed with error 1167.\n");
-}
-
-TEST_F(Run, WriteFrameFailureEndsWithStatus1)
-{
-    fake_script.answers = {answer_of({0xD8, 0xBF})};
-    fake_script.fail = true;
-    fake_script.fail_step = LinkStep::write_file;
-    fake_script.fail_at_frame = 2;
-    fake_script.fail_error = 22;
-    InProcessRun run = run_in_process({"70", "06"}, "YES\n");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.output, write_70_06_sent() + "WriteFile failed with error 22.\n");
+    fake_script = healthy();
+    EXPECT_EQ(run_in_process({"70", "06"}, "YES\n").status, 0);
+    EXPECT_EQ(fake_record.frames.size(), 3u);
+    EXPECT_EQ(fake_record.closes, 1);
+    reset_fake_link();
+    EXPECT_EQ(run_in_process({}).status, 0);
+    EXPECT_EQ(fake_record.closes, 0);
 }
 
 }  // namespace

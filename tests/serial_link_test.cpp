@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <sys/ioctl.h>
@@ -61,10 +60,6 @@ protected:
         bool ok;
         std::string output = open_quietly(link, 1, ok);
         ASSERT_TRUE(ok) << output;
-    }
-    void from_radio(const char* bytes, std::size_t count)
-    {
-        ASSERT_EQ(write(master, bytes, count), static_cast<ssize_t>(count));
     }
 };
 
@@ -121,32 +116,6 @@ TEST_F(Link, SecondOpenOfAHeldPortFailsAtTheOpen)
     close_link(first);
     EXPECT_EQ(open_quietly(second, 1, ok), "Serial port COM1: successfully reconfigured.\n\n");
     close_link(second);
-}
-
-TEST_F(Link, SendsTheFrameAsIs)
-{
-    SerialLink link;
-    open_com1(link);
-    const std::uint8_t frame[5] = {0x00, 0x04, 0x11, 0x0D, 0xBC};  // 0x11 is XON, 0x0D is CR
-    EXPECT_EQ(send_frame(link, frame, 5), 5);
-    std::uint8_t got[5];
-    ASSERT_EQ(read(master, got, 5), 5);
-    EXPECT_EQ(0, std::memcmp(frame, got, 5));
-    close_link(link);
-}
-
-TEST_F(Link, LongAnswerGivesFourAndLeavesTheRestForTheNextRead)
-{
-    SerialLink link;
-    open_com1(link);
-    from_radio("\x01\x02\x03\x04\x05\x06", 6);
-    std::uint8_t buffer[4];
-    EXPECT_EQ(receive(link, buffer, 4), 4);
-    EXPECT_EQ(buffer[3], 0x04);
-    EXPECT_EQ(receive(link, buffer, 4), 2);
-    EXPECT_EQ(buffer[0], 0x05);
-    EXPECT_EQ(buffer[1], 0x06);
-    close_link(link);
 }
 
 struct ReadRuleCase {

@@ -30,20 +30,14 @@ struct AnswerCase {
     bool yes;
 };
 
+// The answer's characters are the fuzz target's; here, whole runs.
 const AnswerCase answer_cases[] = {
     {"YES\n", true},
-    {"YESS\n", true},
-    {"YES please\n", true},
     {"YES", true},  // no newline before the end of input
     {"YES" + std::string(57, 'x') + "\n", true},
     {"yes\n", false},
-    {"Yes\n", false},
     {" YES\n", false},
-    {"\n", false},
     {"", false},
-    {"YE", false},  // end of input after "YE"
-    {"NO\n", false},
-    {"Y\nES\n", false},
     {std::string(30, 'x') + "YES\n", false},  // a long line: only its start decides
 };
 

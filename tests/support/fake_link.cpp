@@ -21,8 +21,8 @@ bool fails_now(LinkStep step, int exchange = 1)
 
 bool open_steps_pass(SerialLink& link)
 {
-    for (LinkStep step : {LinkStep::create_file, LinkStep::get_comm_state, LinkStep::set_comm_state,
-                          LinkStep::set_comm_timeouts}) {
+    for (LinkStep step : {LinkStep::OpenDevice, LinkStep::ReadLineSettings, LinkStep::ApplyLineSettings,
+                          LinkStep::ApplyTimeouts}) {
         if (fails_now(step)) {
             report_link_failure(link, step, fake_script.fail_error);
             return false;
@@ -47,8 +47,8 @@ bool open_link(SerialLink& link, int port)
 int send_frame(SerialLink& link, const std::uint8_t* bytes, int count)
 {
     int exchange = static_cast<int>(fake_record.frames.size()) + 1;
-    if (fails_now(LinkStep::write_file, exchange)) {
-        report_link_failure(link, LinkStep::write_file, fake_script.fail_error);
+    if (fails_now(LinkStep::WriteFrame, exchange)) {
+        report_link_failure(link, LinkStep::WriteFrame, fake_script.fail_error);
         return -1;
     }
     Frame frame{};
@@ -61,8 +61,8 @@ int send_frame(SerialLink& link, const std::uint8_t* bytes, int count)
 int receive(SerialLink& link, std::uint8_t* buffer, int size)
 {
     int exchange = ++fake_record.receives;
-    if (fails_now(LinkStep::read_file, exchange)) {
-        report_link_failure(link, LinkStep::read_file, fake_script.fail_error);
+    if (fails_now(LinkStep::ReadAnswer, exchange)) {
+        report_link_failure(link, LinkStep::ReadAnswer, fake_script.fail_error);
         return -1;
     }
     if (exchange > static_cast<int>(fake_script.answers.size()))

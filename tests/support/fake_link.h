@@ -13,7 +13,7 @@ using Frame = std::array<std::uint8_t, 5>;
 
 struct FakeLinkScript {
     bool fail = false;          // fail at `fail_step` with `fail_error`
-    LinkStep fail_step = LinkStep::create_file;
+    LinkStep fail_step = LinkStep::OpenDevice;
     int fail_error = 0;
     int fail_at_frame = 1;      // for write_file and read_file: which exchange
     int short_write_at = 0;     // the exchange whose frame is written short, 0 none

@@ -19,38 +19,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Standard input from a file, so that no pipe can fill up and block; or a
-// pipe, when the input must wait for an event in the output.
+// Standard input is a pipe; its input goes in at once (it is small), or
+// when an event in the output calls for it.
 int input_fd(const ProcessOptions& options, int& writer)
 {
     writer = -1;
-    if (!options.input)
+    int ends[2];
+    if (!options.input || pipe(ends) != 0)
         return -1;
-    if (options.input_when) {
-        int ends[2];
-        if (pipe(ends) != 0)
-            return -1;
-        writer = ends[1];
-        return ends[0];
-    }
-    FILE* file = std::tmpfile();
-    std::fwrite(options.input->data(), 1, options.input->size(), file);
-    std::fflush(file);
-    int fd = dup(fileno(file));
-    std::fclose(file);
-    lseek(fd, 0, SEEK_SET);
-    return fd;
-}
-
-[[noreturn]] void exec_words(const std::vector<std::string>& argv)
-{
-    std::vector<char*> args;
-    for (const std::string& word : argv)
-        args.push_back(const_cast<char*>(word.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    std::fprintf(stderr, "exec %s: %s\n", args[0], std::strerror(errno));
-    _exit(127);
+    writer = ends[1];
+    return ends[0];
 }
 
 [[noreturn]] void exec_child(const std::vector<std::string>& argv, const ProcessOptions& options, int in, int out,
@@ -88,9 +66,9 @@ void collect(int pid, int out, int err, int writer, const ProcessOptions& option
     std::string* sinks[2] = {&result.out, &result.err};
     int open_pipes = 2;
     while (open_pipes > 0) {
-        if (writer >= 0 && options.input_when(result.out)) {
-            if (write(writer, options.input->data(), options.input->size()) < 0)
-                std::perror("write to the child's standard input");
+        if (writer >= 0 && (!options.input_when || options.input_when(result.out))) {
+            ssize_t ignored = write(writer, options.input->data(), options.input->size());  // EPIPE if it ended
+            (void)ignored;
             close(writer);
             writer = -1;
         }
@@ -123,6 +101,17 @@ void collect(int pid, int out, int err, int writer, const ProcessOptions& option
 }
 
 }  // namespace
+
+void exec_words(const std::vector<std::string>& argv)
+{
+    std::vector<char*> args;
+    for (const std::string& word : argv)
+        args.push_back(const_cast<char*>(word.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    std::fprintf(stderr, "exec %s: %s\n", args[0], std::strerror(errno));
+    _exit(127);
+}
 
 ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options)
 {

@@ -20,7 +20,7 @@ using OutputEvent = std::function<bool(const std::string& out)>;
 
 struct ProcessOptions {
     std::optional<std::string> input;  // standard input; none means closed
-    OutputEvent input_when;            // if set, stdin is a pipe given `input` only then
+    OutputEvent input_when;            // if set, `input` goes in only then
     OutputEvent interrupt_when;        // SIGINT once this holds
     const char* stdout_to = nullptr;   // a file instead of the pipe; "" closes standard output
     int timeout_ms = 10000;            // then SIGKILL
@@ -28,6 +28,8 @@ struct ProcessOptions {
 };
 
 ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options);
+// In a child: runs argv[0] with argv, or ends the child with status 127.
+[[noreturn]] void exec_words(const std::vector<std::string>& argv);
 
 // A simulated radio behind the link `path`, running until stopped.
 struct SimRadio {

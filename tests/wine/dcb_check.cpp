@@ -1,12 +1,17 @@
 // Run under Wine (or on Windows): the CAT line settings must change exactly
 // the DCB fields they name and keep every other bit and byte of the port's.
+// Given a port number, it opens that port as sj does and reads back what
+// the port then holds: the line settings and the time-outs.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <initializer_list>
+
+#include "serial_link.h"
 
 void apply_cat_line_settings(DCB& dcb);
 
@@ -35,10 +40,43 @@ bool rest_unchanged(const DCB& before, const DCB& after)
     return true;
 }
 
+// 1 for a failure, after saying what it was.
+int check(bool ok, const char* what)
+{
+    if (!ok)
+        std::printf("FAIL: %s\n", what);
+    return ok ? 0 : 1;
+}
+
+int check_open_port(int port)
+{
+    SerialLink link;
+    if (!open_link(link, port))
+        return 1;
+    HANDLE handle = reinterpret_cast<HANDLE>(link.handle);
+    COMMTIMEOUTS t = {};
+    DCB dcb = {};
+    dcb.DCBlength = sizeof dcb;
+    int failed = check(GetCommTimeouts(handle, &t) && GetCommState(handle, &dcb), "reading back");
+    failed += check(t.ReadIntervalTimeout == 100 && t.ReadTotalTimeoutMultiplier == 0 &&
+                        t.ReadTotalTimeoutConstant == 0 && t.WriteTotalTimeoutMultiplier == 0 &&
+                        t.WriteTotalTimeoutConstant == 0, "time-outs");
+    failed += check(dcb.BaudRate == 38400 && dcb.ByteSize == 8 && dcb.Parity == NOPARITY &&
+                        dcb.StopBits == TWOSTOPBITS, "38400 8N2");
+    // Wine reads DTR and RTS control back as enabled from a pty whatever was
+    // set; the table above checks what sj sets.
+    failed += check(!dcb.fOutxCtsFlow && !dcb.fOutxDsrFlow && !dcb.fOutX && !dcb.fInX, "no flow control");
+    close_link(link);
+    std::printf("%d passed, %d failed\n", 4 - failed, failed);
+    return failed == 0 ? 0 : 1;
+}
+
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (argc == 2)
+        return check_open_port(std::atoi(argv[1]));
     const DWORD starts[] = {0x00000000, 0xFFFFFFFF, 0x00000002, 0x00003B7C, 0x00004080,
                             0xAAAAAAAA, 0x55555555, 0x12345678, 0x00000400, 0xFFFF8000};
     int passed = 0, failed = 0;
