@@ -30,7 +30,7 @@ int parse_port_number(const char* text)
 
 void print_banner(const char* program)
 {
-    std::printf("%s version 0.2 by the sj contributors\n\n", program);
+    std::printf("%s version " SJ_VERSION " by the sj contributors\n\n", program);
     std::printf("This program uses undocumented CAT commands to read or update the EEPROM\n");
     std::printf("in the Yaesu FT817, FT857, and FT897 Radios. The soft jumper settings are stored\n");
     std::printf("in location 4 and 5 of the EEPROM. Power the radio off and on to activate\n");

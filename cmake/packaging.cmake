@@ -1,27 +1,69 @@
-# Packages: a .deb on Linux, a .zip holding sj.exe and the README on Windows.
+# Packages. Linux: a .deb made by CPack, as lintian wants it: the man page
+# and the changelog compressed, the licence as Debian's copyright file.
+# Windows: a zip of sj.exe, README.txt and LICENSE.txt (CRLF, for Notepad),
+# made by the windows_zip target. Time stamps come from SOURCE_DATE_EPOCH
+# when it is set, so that two builds of a commit are the same bytes.
+set(SJ_MAINTAINER "unconfigured packager <packager@unconfigured.invalid>" CACHE STRING
+    "The .deb's maintainer and changelog signer, as \"Name <address>\"")
+string(TIMESTAMP SJ_BUILD_DATE "%Y-%m-%d %H:%M:%S" UTC)
+
+if(WIN32)
+    set(zip_name sj-${PROJECT_VERSION}-win64)
+    set(stage "${CMAKE_BINARY_DIR}/zip/${zip_name}")
+    configure_file(LICENSE "${stage}/LICENSE.txt" @ONLY NEWLINE_STYLE CRLF)
+    configure_file(doc/README-windows.txt "${stage}/README.txt" @ONLY NEWLINE_STYLE CRLF)
+    set(zip "${CMAKE_BINARY_DIR}/packages/${zip_name}.zip")
+    add_custom_command(OUTPUT "${zip}"
+        COMMAND ${CMAKE_COMMAND} -E copy "$<TARGET_FILE:sj>" "${stage}/sj.exe"
+        COMMAND ${CMAKE_COMMAND} -E make_directory "${CMAKE_BINARY_DIR}/packages"
+        COMMAND ${CMAKE_COMMAND} -E chdir "${CMAKE_BINARY_DIR}/zip" ${CMAKE_COMMAND} -E tar cf "${zip}"
+                --format=zip "--mtime=${SJ_BUILD_DATE} UTC"
+                ${zip_name}/sj.exe ${zip_name}/README.txt ${zip_name}/LICENSE.txt
+        DEPENDS sj "${stage}/LICENSE.txt" "${stage}/README.txt"
+        VERBATIM)
+    add_custom_target(windows_zip DEPENDS "${zip}")
+    return()
+endif()
+
+# The files Debian wants beside the program, made at build time.
+set(docs "${CMAKE_BINARY_DIR}/doc")
+configure_file(doc/sj.1.in "${docs}/sj.1" @ONLY)
+configure_file(doc/changelog.in "${docs}/changelog" @ONLY)
+file(READ LICENSE licence)
+string(REGEX REPLACE "^MIT License\n\nCopyright[^\n]*\n\n" "" licence "${licence}")
+string(REGEX REPLACE "\n\n" "\n.\n" licence "${licence}")
+string(REGEX REPLACE "\n([^\n])" "\n \\1" licence " ${licence}")
+file(WRITE "${docs}/copyright"
+     "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+     "Upstream-Name: sj\n\n"
+     "Files: *\nCopyright: 2026 the sj contributors\nLicense: Expat\n${licence}")
+add_custom_command(OUTPUT "${docs}/sj.1.gz" "${docs}/changelog.gz"
+    COMMAND gzip -9nf -k sj.1 changelog
+    DEPENDS "${docs}/sj.1" "${docs}/changelog"
+    WORKING_DIRECTORY "${docs}")
+add_custom_target(docs ALL DEPENDS "${docs}/sj.1.gz" "${docs}/changelog.gz")
+install(FILES "${docs}/sj.1.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES README.md "${docs}/copyright" "${docs}/changelog.gz" DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# A stripping install strips as Debian does, which also drops the .comment
+# that the compiler's start-up files bring.
+install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/sj\" COMMAND_ERROR_IS_FATAL ANY)
+endif()")
+
 set(CPACK_PACKAGE_NAME sj)
 set(CPACK_PACKAGE_VENDOR "the sj contributors")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "read and write the soft-jumper bytes of FT-817, FT-857 and FT-897 radios")
-set(CPACK_PACKAGE_CONTACT "the sj contributors <sj@localhost>")
+set(CPACK_PACKAGE_CONTACT "${SJ_MAINTAINER}")
 set(CPACK_OUTPUT_FILE_PREFIX "${CMAKE_BINARY_DIR}/packages")
 set(CPACK_STRIP_FILES ON)
-
-if(WIN32)
-    set(CPACK_GENERATOR ZIP)
-    set(CPACK_SYSTEM_NAME win64)
-    set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
-else()
-    set(CPACK_GENERATOR DEB)
-    set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-    set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
-    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-    set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-        "sj reads, and on request rewrites, the two soft-jumper bytes (EEPROM\n"
-        "locations 4 and 5) of Yaesu FT-817, FT-857 and FT-897 transceivers over\n"
-        "their CAT serial port. It never writes without the operator typing YES.\n"
-        "The package also holds simradio, a simulated radio for trying sj.")
-    set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-endif()
-
+set(CPACK_GENERATOR DEB)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "read and write the soft-jumper bytes of FT-817, FT-857 and FT-897 radios")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "sj reads, and on request rewrites, the two soft-jumper bytes (EEPROM
+locations 4 and 5) of Yaesu FT-817, FT-857 and FT-897 transceivers over
+their CAT serial port. It never writes without the operator typing YES.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

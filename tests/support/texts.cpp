@@ -4,7 +4,7 @@
 
 std::string banner(const std::string& program)
 {
-    return program + " version 0.2 by the sj contributors\n\n"
+    return program + " version " SJ_VERSION " by the sj contributors\n\n"
            "This program uses undocumented CAT commands to read or update the EEPROM\n"
            "in the Yaesu FT817, FT857, and FT897 Radios. The soft jumper settings are stored\n"
            "in location 4 and 5 of the EEPROM. Power the radio off and on to activate\n"
