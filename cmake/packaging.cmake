@@ -12,16 +12,19 @@ if(WIN32)
     set(stage "${CMAKE_BINARY_DIR}/zip/${zip_name}")
     configure_file(LICENSE "${stage}/LICENSE.txt" @ONLY NEWLINE_STYLE CRLF)
     configure_file(doc/README-windows.txt "${stage}/README.txt" @ONLY NEWLINE_STYLE CRLF)
+    # Made anew each time: the files dated from SOURCE_DATE_EPOCH, no extra
+    # fields (-X: they carry access and change times), no folder entries.
     set(zip "${CMAKE_BINARY_DIR}/packages/${zip_name}.zip")
-    add_custom_command(OUTPUT "${zip}"
+    set(files ${zip_name}/sj.exe ${zip_name}/README.txt ${zip_name}/LICENSE.txt)
+    add_custom_target(windows_zip
         COMMAND ${CMAKE_COMMAND} -E copy "$<TARGET_FILE:sj>" "${stage}/sj.exe"
         COMMAND ${CMAKE_COMMAND} -E make_directory "${CMAKE_BINARY_DIR}/packages"
-        COMMAND ${CMAKE_COMMAND} -E chdir "${CMAKE_BINARY_DIR}/zip" ${CMAKE_COMMAND} -E tar cf "${zip}"
-                --format=zip "--mtime=${SJ_BUILD_DATE} UTC"
-                ${zip_name}/sj.exe ${zip_name}/README.txt ${zip_name}/LICENSE.txt
-        DEPENDS sj "${stage}/LICENSE.txt" "${stage}/README.txt"
+        COMMAND ${CMAKE_COMMAND} -E rm -f "${zip}"
+        COMMAND touch -d "${SJ_BUILD_DATE} UTC" ${files}
+        COMMAND ${CMAKE_COMMAND} -E env TZ=UTC zip -q -X -D "${zip}" ${files}
+        WORKING_DIRECTORY "${CMAKE_BINARY_DIR}/zip"
+        DEPENDS sj
         VERBATIM)
-    add_custom_target(windows_zip DEPENDS "${zip}")
     return()
 endif()
 
