@@ -50,7 +50,7 @@ imports=$(x86_64-w64-mingw32-objdump -p "$dir/sj.exe" | sed -n 's/^[[:space:]]*D
 check "sj.exe imports only KERNEL32.dll and msvcrt.dll (it imports: $imports)" test "$imports" = "KERNEL32.dll msvcrt.dll "
 check "sj.exe is at most 64 KiB" test "$(stat -c %s "$dir/sj.exe")" -le 65536
 check "sj.exe's version resource names sj $version" bash -c \
-    "strings -el '$dir/sj.exe' | grep -A1 -x ProductVersion | grep -qx '$version' && strings -el '$dir/sj.exe' | grep -qx sj"
+    "strings -n 2 -el '$dir/sj.exe' | grep -A1 -x ProductVersion | grep -qx '$version' && strings -n 2 -el '$dir/sj.exe' | grep -A1 -x ProductName | grep -qx sj"
 check "sj.exe's manifest asks for asInvoker" grep -q 'requestedExecutionLevel level="asInvoker"' "$dir/sj.exe"
 check "the zip's licence is the source's" bash -c "tr -d '\\r' <'$dir/LICENSE.txt' | cmp -s - '$(dirname "$0")/../LICENSE'"
 
