@@ -43,10 +43,11 @@ inline std::string without_carriage_returns(std::string text)
     return folded;
 }
 
-inline ProcessResult sj(const std::vector<std::string>& words, std::optional<std::string> input = "",
-                        ProcessOptions options = {})
+// Runs `program` (under Wine, a Windows program) with `words` after its name.
+inline ProcessResult run_program(const std::string& program, const std::vector<std::string>& words,
+                                 std::optional<std::string> input = "", ProcessOptions options = {})
 {
-    std::vector<std::string> argv = {SJ_UNDER_TEST};
+    std::vector<std::string> argv = {program};
 #ifdef SJ_E2E_WINE
     argv.insert(argv.begin(), WINE);
     options.env = {"WINEPREFIX=" WINE_PREFIX, "WINEDEBUG=-all"};
@@ -57,6 +58,12 @@ inline ProcessResult sj(const std::vector<std::string>& words, std::optional<std
     if (under_wine)
         result.out = without_carriage_returns(result.out);
     return result;
+}
+
+inline ProcessResult sj(const std::vector<std::string>& words, std::optional<std::string> input = "",
+                        ProcessOptions options = {})
+{
+    return run_program(SJ_UNDER_TEST, words, std::move(input), std::move(options));
 }
 
 // The program name as the tool sees it: under Wine, the DOS path of sj.exe.
