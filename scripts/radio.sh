@@ -1,12 +1,13 @@
 # Sourced by scripts/demo and scripts/bench: the simulated radio of the
 # release tree, started in the background and stopped when the script ends.
-# start_radio LINK LOG [OPTIONS...] returns once LINK is there; $radio is its pid.
+# start_radio LINK LOG [OPTIONS...] returns once LINK is there; stop_radio
+# ends it early (its log is complete then).
 start_radio() {
     local link=$1 log=$2
     shift 2
     build/release/sim/simradio --log "$log" "$@" "$link" &
     radio=$!
-    trap 'kill $radio 2>/dev/null; wait $radio 2>/dev/null || true' EXIT
+    trap stop_radio EXIT
     for _ in $(seq 100); do
         [ -L "$link" ] && return 0
         kill -0 "$radio" 2>/dev/null || break
@@ -14,4 +15,10 @@ start_radio() {
     done
     echo "the simulated radio did not come up at $link" >&2
     return 1
+}
+
+stop_radio() {
+    kill "$radio" 2>/dev/null || true
+    wait "$radio" 2>/dev/null || true
+    trap - EXIT
 }
