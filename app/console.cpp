@@ -1,4 +1,5 @@
 // The main line: banner, port option and word count, the jumper read.
+#include "byte_line.h"
 #include "cat.h"
 #include "sj.h"
 
@@ -53,14 +54,6 @@ void show_usage()
 }
 
 }  // namespace
-
-void print_byte_line(const char* label, int count, const std::uint8_t* bytes)
-{
-    std::printf("%s: ", label);
-    for (int i = 0; i < count; ++i)
-        std::printf("%02X ", bytes[i]);
-    std::printf("\n");
-}
 
 bool parse_command_line(int argc, char** argv, CommandLine& command)
 {

@@ -22,8 +22,6 @@ int run_sj(int argc, char** argv);
 // False when the words call for the usage text.
 bool parse_command_line(int argc, char** argv, CommandLine& command);
 
-void print_byte_line(const char* label, int count, const std::uint8_t* bytes);
-
 // The write dialogue.
 std::uint8_t parse_hex_byte(const char* word);
 bool answer_is_yes(std::FILE* input);  // reads one answer line of at most 30 characters

@@ -1,5 +1,6 @@
 // The write run: the new byte values, the operator's YES, the EEPROM write,
 // the radio's verdict and the read-back.
+#include "byte_line.h"
 #include "cat.h"
 #include "sj.h"
 
@@ -29,6 +30,34 @@ bool confirm_yes()
     std::printf("Are you SURE you want to do this ?\nPlease answer YES to continue > ");
     std::fflush(stdout);  // the prompt must be on the screen before we wait
     return answer_is_yes(stdin);
+}
+
+// Only bytes seen in the radio's read-back count as written: a radio that
+// answers 00 but stores nothing, or answers that run into each other, must
+// not pass for an update.
+bool read_back_shows(const Answer& answer, std::uint8_t byte1, std::uint8_t byte2)
+{
+    return answer.count >= 2 && answer.bytes[0] == byte1 && answer.bytes[1] == byte2;
+}
+
+// The last exchange: the bytes read back, and the run's verdict on them.
+int read_back_and_judge(SerialLink& link, bool accepted, std::uint8_t byte1, std::uint8_t byte2)
+{
+    std::printf("Reading EEPROM values again:\n");
+    Answer answer;
+    if (!read_jumpers(link, answer))
+        return 1;
+    print_byte_line("Read current data from EEPROM gives ", answer.count, answer.bytes);
+    // A refused write changed nothing: claiming an update would mislead.
+    if (!accepted)
+        return 1;
+    bool confirmed = read_back_shows(answer, byte1, byte2);
+    if (confirmed)
+        std::printf("\nEEPROM values updated, power off/on radio to activate\n\n");
+    else
+        std::printf("\nError: EEPROM values not confirmed, read-back should have given %02X %02X\n\n", byte1, byte2);
+    close_link(link);
+    return confirmed ? 0 : 1;
 }
 
 }  // namespace
@@ -68,14 +97,5 @@ int run_write_dialogue(SerialLink& link, const char* b1, const char* b2)
         std::printf("Radio accepted write EEPROM command\n\n");
     else
         std::printf("Error: Radio did not accept command, should have returned 00\n\n");
-    std::printf("Reading EEPROM values again:\n");
-    if (!read_jumpers(link, answer))
-        return 1;
-    print_byte_line("Read current data from EEPROM gives ", answer.count, answer.bytes);
-    // A refused write changed nothing: claiming an update would mislead.
-    if (!accepted)
-        return 1;
-    std::printf("\nEEPROM values updated, power off/on radio to activate\n\n");
-    close_link(link);
-    return 0;
+    return read_back_and_judge(link, accepted, byte1, byte2);
 }

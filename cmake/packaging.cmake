@@ -32,6 +32,7 @@ endif()
 set(docs "${CMAKE_BINARY_DIR}/doc")
 configure_file(doc/sj.1.in "${docs}/sj.1" @ONLY)
 configure_file(doc/changelog.in "${docs}/changelog" @ONLY)
+configure_file(doc/README-linux.txt "${docs}/README" @ONLY)
 file(READ LICENSE licence)
 string(REGEX REPLACE "^MIT License\n\nCopyright[^\n]*\n\n" "" licence "${licence}")
 string(REGEX REPLACE "\n\n" "\n.\n" licence "${licence}")
@@ -40,13 +41,14 @@ file(WRITE "${docs}/copyright"
      "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
      "Upstream-Name: sj\n\n"
      "Files: *\nCopyright: 2026 the sj contributors\nLicense: Expat\n${licence}")
-add_custom_command(OUTPUT "${docs}/sj.1.gz" "${docs}/changelog.gz"
-    COMMAND gzip -9nf -k sj.1 changelog
-    DEPENDS "${docs}/sj.1" "${docs}/changelog"
+# The README is over 4 kB, so it is compressed like the others.
+add_custom_command(OUTPUT "${docs}/sj.1.gz" "${docs}/changelog.gz" "${docs}/README.gz"
+    COMMAND gzip -9nf -k sj.1 changelog README
+    DEPENDS "${docs}/sj.1" "${docs}/changelog" "${docs}/README"
     WORKING_DIRECTORY "${docs}")
-add_custom_target(docs ALL DEPENDS "${docs}/sj.1.gz" "${docs}/changelog.gz")
+add_custom_target(docs ALL DEPENDS "${docs}/sj.1.gz" "${docs}/changelog.gz" "${docs}/README.gz")
 install(FILES "${docs}/sj.1.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES README.md "${docs}/copyright" "${docs}/changelog.gz" DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES "${docs}/README.gz" "${docs}/copyright" "${docs}/changelog.gz" DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # A stripping install strips as Debian does, which also drops the .comment
 # that the compiler's start-up files bring.
 install(CODE "if(CMAKE_INSTALL_DO_STRIP)

@@ -16,7 +16,7 @@ lint=$(lintian --fail-on error,warning "$deb" 2>&1 | grep -v "running with root 
 check "lintian: no error, no warning${lint:+: $lint}" test -z "$lint"
 check "the .deb holds sj, its man page and its docs, and nothing else" test \
     "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort | tr '\n' ' ')" = \
-    "./usr/bin/sj ./usr/share/doc/sj/README.md ./usr/share/doc/sj/changelog.gz ./usr/share/doc/sj/copyright ./usr/share/man/man1/sj.1.gz "
+    "./usr/bin/sj ./usr/share/doc/sj/README.gz ./usr/share/doc/sj/changelog.gz ./usr/share/doc/sj/copyright ./usr/share/man/man1/sj.1.gz "
 check "the description reads back" test "$(field Description)" = \
 "read and write the soft-jumper bytes of FT-817, FT-857 and FT-897 radios
  sj reads, and on request rewrites, the two soft-jumper bytes (EEPROM

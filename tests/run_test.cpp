@@ -79,17 +79,21 @@ TEST(Run, EachFailureEndsTheRunWithItsMessageAndStatus1)
     }
 }
 
-// Only a complete write run closes the link; a read run leaves it open.
-TEST(Run, OnlyACompleteWriteRunClosesTheLink)
+// Only a write run that gets as far as its verdict closes the link.
+TEST(Run, OnlyAJudgedWriteRunClosesTheLink)
 {
-    reset_fake_link();
-    fake_script = healthy();
-    EXPECT_EQ(run_in_process({"70", "06"}, "YES\n").status, 0);
-    EXPECT_EQ(fake_record.frames.size(), 3u);
-    EXPECT_EQ(fake_record.closes, 1);
-    reset_fake_link();
-    EXPECT_EQ(run_in_process({}).status, 0);
-    EXPECT_EQ(fake_record.closes, 0);
+    const struct { std::vector<std::string> words; Answer read_back; int status, closes; } cases[] = {
+        {{"70", "06"}, {2, {0x70, 0x06}}, 0, 1},
+        {{"70", "06"}, {2, {0xD8, 0xBF}}, 1, 1},  // accepted, but not held
+        {{}, {}, 0, 0},
+    };
+    for (const auto& c : cases) {
+        reset_fake_link();
+        fake_script = healthy();
+        fake_script.answers[2] = c.read_back;
+        EXPECT_EQ(run_in_process(c.words, "YES\n").status, c.status);
+        EXPECT_EQ(fake_record.closes, c.closes);
+    }
 }
 
 }  // namespace

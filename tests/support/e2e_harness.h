@@ -100,14 +100,6 @@ protected:
     }
 };
 
-inline std::string write_run_text(int port, const std::string& before, const std::string& b1, const std::string& b2,
-                           const std::string& verdict)
-{
-    return sj_banner() + port_message(port) + jumper_line(before) + write_prompt(b1, b2) +
-           "\nSending CAT command: 00 04 " + b1 + " " + b2 + " BC to the Radio\n"
-           "Radio response to write command is : " + verdict + "\n";
-}
-
 }  // namespace e2e
 
 using namespace e2e;
