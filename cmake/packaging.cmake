@@ -66,6 +66,15 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+if(SJ_DEB_ARCHITECTURE)
+    # A cross build names its architecture, and takes its Depends from the
+    # binary (cmake/deb-depends.sh), read by cpack through cross-depends.cmake.
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${SJ_DEB_ARCHITECTURE})
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+    set(CPACK_SJ_BINARY "${CMAKE_BINARY_DIR}/sj")
+    set(CPACK_SJ_DEPENDS_SCRIPT "${PROJECT_SOURCE_DIR}/cmake/deb-depends.sh")
+    set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_SOURCE_DIR}/cmake/cross-depends.cmake")
+endif()
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "read and write the soft-jumper bytes of FT-817, FT-857 and FT-897 radios")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "sj reads, and on request rewrites, the two soft-jumper bytes (EEPROM
 locations 4 and 5) of Yaesu FT-817, FT-857 and FT-897 transceivers over

@@ -43,14 +43,17 @@ inline std::string without_carriage_returns(std::string text)
     return folded;
 }
 
-// Runs `program` (under Wine, a Windows program) with `words` after its name.
+// Runs `program` (under Wine, a Windows program; under qemu-user, an ARM one)
+// with `words` after its name.
 inline ProcessResult run_program(const std::string& program, const std::vector<std::string>& words,
                                  std::optional<std::string> input = "", ProcessOptions options = {})
 {
     std::vector<std::string> argv = {program};
-#ifdef SJ_E2E_WINE
+#if defined(SJ_E2E_WINE)
     argv.insert(argv.begin(), WINE);
     options.env = {"WINEPREFIX=" WINE_PREFIX, "WINEDEBUG=-all"};
+#elif defined(SJ_E2E_QEMU)
+    argv.insert(argv.begin(), {SJ_E2E_QEMU, "-L", SJ_E2E_QEMU_LIBRARIES});
 #endif
     argv.insert(argv.end(), words.begin(), words.end());
     options.input = std::move(input);

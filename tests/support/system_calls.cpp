@@ -13,12 +13,26 @@ ScriptedLine scripted_line;
 std::vector<IoctlCall> ioctl_calls;
 bool fstat_says_serial_port = false;
 
+// With 64-bit time on a 32-bit system (armhf), the C library's headers turn
+// three of the calls into other symbols; the wraps must follow them there.
+#ifdef __USE_TIME_BITS64
+#define TIME64_NAME(plain, time64) #time64
+#else
+#define TIME64_NAME(plain, time64) #plain
+#endif
+#define IOCTL TIME64_NAME(ioctl, __ioctl_time64)
+#define FSTAT TIME64_NAME(fstat, __fstat64_time64)
+#define CLOCK_GETTIME TIME64_NAME(clock_gettime, __clock_gettime64)
+
 extern "C" {
-int __real_ioctl(int fd, unsigned long request, void* arg);
+int __real_ioctl(int fd, unsigned long request, void* arg) __asm__("__real_" IOCTL);
 int __real_poll(pollfd* fds, nfds_t count, int timeout);
 ssize_t __real_read(int fd, void* buffer, size_t size);
-int __real_clock_gettime(clockid_t clock, timespec* ts);
-int __real_fstat(int fd, struct stat* st);
+int __real_clock_gettime(clockid_t clock, timespec* ts) __asm__("__real_" CLOCK_GETTIME);
+int __real_fstat(int fd, struct stat* st) __asm__("__real_" FSTAT);
+int __wrap_ioctl(int fd, unsigned long request, void* arg) __asm__("__wrap_" IOCTL);
+int __wrap_fstat(int fd, struct stat* st) __asm__("__wrap_" FSTAT);
+int __wrap_clock_gettime(clockid_t clock, timespec* ts) __asm__("__wrap_" CLOCK_GETTIME);
 
 int __wrap_ioctl(int fd, unsigned long request, void* arg)
 {
