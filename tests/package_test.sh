@@ -70,9 +70,7 @@ check_deb() {  # DEB
         "zcat '$root/fs/usr/share/man/man1/sj.1.gz' | groff -man -ww -z 2>&1 | grep -q . && exit 1; zcat '$root/fs/usr/share/man/man1/sj.1.gz' | grep -q '\"sj $version\"'"
     check "$arch: the changelog's first entry is this version" bash -c "zcat '$root/fs/usr/share/doc/sj/changelog.gz' | head -1 | grep -qF 'sj ($version) '"
 }
-for deb in "$@"; do
-    check_deb "$deb"
-done
+for deb in "$@"; do check_deb "$deb"; done
 version=$(dpkg-deb -f "$1" Version)
 
 unzip -q -d "$root/zip" "$zip"
