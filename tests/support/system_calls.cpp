@@ -15,7 +15,8 @@ bool fstat_says_serial_port = false;
 
 // With 64-bit time on a 32-bit system (armhf), the C library's headers turn
 // three of the calls into other symbols; the wraps must follow them there.
-#ifdef __USE_TIME_BITS64
+// (Since glibc 2.39 __USE_TIME_BITS64 is set on 64-bit systems too.)
+#if __TIMESIZE == 32 && defined(__USE_TIME_BITS64)
 #define TIME64_NAME(plain, time64) #time64
 #else
 #define TIME64_NAME(plain, time64) #plain
