@@ -4,6 +4,7 @@
 #include "sj.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -23,7 +24,7 @@ int parse_port_number(const char* text)
         ++text;
     int value = 0;
     for (; *text >= '0' && *text <= '9'; ++text) {
-        if (value < 100)
+        if (value <= MAX_PORT)
             value = value * 10 + (*text - '0');
     }
     return negative ? -value : value;
@@ -57,11 +58,16 @@ void show_usage()
 
 bool parse_command_line(int argc, char** argv, CommandLine& command)
 {
-    command = CommandLine{1, RunMode::ReadOnly, nullptr, nullptr};
+    command = CommandLine{1, nullptr, RunMode::ReadOnly, nullptr, nullptr};
     int first = 1;
     if (argc > 1 && argv[1][0] == '-') {
         command.port = parse_port_number(argv[1] + 1);
-        if (command.port < 1 || command.port > 9)
+        if (command.port < 1 || command.port > MAX_PORT)
+            return false;
+        first = 2;
+    } else if (argc > 1 && is_device_path(argv[1])) {
+        command.device = argv[1];
+        if (std::strlen(command.device) > MAX_DEVICE_PATH)
             return false;
         first = 2;
     }
@@ -85,7 +91,8 @@ int run_sj(int argc, char** argv)
         return 1;
     }
     SerialLink link;
-    if (!open_link(link, command.port))
+    bool opened = command.device ? open_link_at(link, command.device) : open_link(link, command.port);
+    if (!opened)
         return 1;
     Answer answer;
     if (!read_jumpers(link, answer))

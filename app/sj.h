@@ -10,7 +10,8 @@
 enum class RunMode { ReadOnly, Write };
 
 struct CommandLine {
-    int port;         // 1..9
+    int port;             // 1..MAX_PORT
+    const char* device;   // a device path in place of the COM port, or null
     RunMode mode;
     const char* b1;   // the byte words, Write mode only
     const char* b2;

@@ -33,11 +33,12 @@ bool confirm_yes()
 }
 
 // Only bytes seen in the radio's read-back count as written: a radio that
-// answers 00 but stores nothing, or answers that run into each other, must
-// not pass for an update.
+// answers 00 but stores nothing must not pass for an update. A radio
+// answers a read with exactly two bytes; a longer answer holds bytes that
+// are not the answer, and which ones cannot be told.
 bool read_back_shows(const Answer& answer, std::uint8_t byte1, std::uint8_t byte2)
 {
-    return answer.count >= 2 && answer.bytes[0] == byte1 && answer.bytes[1] == byte2;
+    return answer.count == 2 && answer.bytes[0] == byte1 && answer.bytes[1] == byte2;
 }
 
 // The last exchange: the bytes read back, and the run's verdict on them.

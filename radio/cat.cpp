@@ -12,6 +12,9 @@ CatFrame make_frame(std::uint8_t data1, std::uint8_t data2, std::uint8_t opcode)
 
 bool exchange(SerialLink& link, const CatFrame& frame, const char* short_write_format, Answer& answer)
 {
+    // The answer to this command is judged only by what comes after it.
+    if (!discard_input(link))
+        return false;
     int written = send_frame(link, frame.bytes, sizeof frame.bytes);
     if (written < 0)
         return false;

@@ -15,8 +15,8 @@ struct CatFrame {
 };
 
 struct Answer {
-    int count;  // 0..4
-    std::uint8_t bytes[4];
+    int count = 0;  // 0..4; bytes past it are not part of the answer
+    std::uint8_t bytes[4] = {};
 };
 
 // Each sends its frame and reads the answer. False means the run must end

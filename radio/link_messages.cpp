@@ -7,6 +7,14 @@ void name_link(SerialLink& link, int port)
 {
     std::snprintf(link.name, sizeof link.name, "COM%d:", port);
     link.handle = -1;
+    link.hinted = false;
+}
+
+void name_link_at(SerialLink& link, const char* path)
+{
+    std::snprintf(link.name, sizeof link.name, "%s", path);
+    link.handle = -1;
+    link.hinted = false;
 }
 
 void report_link_failure(const SerialLink& link, LinkStep step, int error)
@@ -24,6 +32,9 @@ void report_link_failure(const SerialLink& link, LinkStep step, int error)
     case LinkStep::ApplyTimeouts:
         std::printf("SetCommTimeouts failed with error %d.\n", error);
         break;
+    case LinkStep::DiscardInput:
+        std::printf("PurgeComm failed with error %d.\n", error);
+        break;
     case LinkStep::WriteFrame:
         std::printf("WriteFile failed with error %d.\n", error);
         break;
@@ -31,4 +42,11 @@ void report_link_failure(const SerialLink& link, LinkStep step, int error)
         std::printf("ReadFile failed with error %d.\n", error);
         break;
     }
+}
+
+// Standard error, so that the tool's own texts stay as they are.
+void hint_silent_radio()
+{
+    std::fprintf(stderr, "sj: no answer from the radio yet. Check that it is switched on, that its CAT rate is "
+                         "38400 baud and that the cable is in its CAT jack. Ctrl-C stops sj.\n");
 }

@@ -5,16 +5,41 @@
 #include <cstdint>
 
 // Which platform call failed; each has its own message.
-enum class LinkStep { OpenDevice, ReadLineSettings, ApplyLineSettings, ApplyTimeouts, WriteFrame, ReadAnswer };
+enum class LinkStep { OpenDevice, ReadLineSettings, ApplyLineSettings, ApplyTimeouts, DiscardInput, WriteFrame, ReadAnswer };
+
+constexpr int MAX_PORT = 256;             // COM1: .. COM256:, as Windows numbers them
+constexpr int MAX_DEVICE_PATH = 255;      // a longer path is no serial device's
 
 struct SerialLink {
-    char name[8];          // "COM1:" .. "COM9:", shown in messages
-    std::intptr_t handle;  // file descriptor on POSIX, HANDLE on Win32
+    char name[MAX_DEVICE_PATH + 1];  // "COM1:" .. "COM256:", or the device path; shown in messages
+    std::intptr_t handle;            // file descriptor on POSIX, HANDLE on Win32
+    bool hinted;                     // the silent-radio hint has been given
 };
+
+// How long a read waits for a first byte before the operator is told what
+// to check. The wait itself goes on without limit.
+constexpr int SILENCE_HINT_MS = 2000;
 
 // Opens COM<port>: and applies the line settings and time-outs. Prints the
 // port message on success, the failing step's message otherwise.
 bool open_link(SerialLink& link, int port);
+
+// Whether the platform takes `word` as a device path in place of a COM
+// number (POSIX: a word beginning with '/'; Windows: never).
+bool is_device_path(const char* word);
+
+// Opens the device at `path` exactly as a COM port is opened; the messages
+// name the path.
+bool open_link_at(SerialLink& link, const char* path);
+
+// After a port that does not exist: the ports that do, on standard error,
+// as the user would type them.
+void list_existing_ports();
+
+// Drops whatever waits in the port's input, so that a late or overlong
+// answer cannot pass for the start of the next one. False after printing
+// the failure.
+bool discard_input(SerialLink& link);
 
 // One write of `count` bytes. Returns the count the platform wrote, or -1
 // after printing the failure.
@@ -22,7 +47,8 @@ int send_frame(SerialLink& link, const std::uint8_t* bytes, int count);
 
 // One read of up to `size` bytes: waits for the first byte without limit,
 // then stops at `size` bytes or after more than 100 ms without a further
-// byte. Returns the count, or -1 after printing the failure.
+// byte. Once in a run, after SILENCE_HINT_MS without a first byte, the hint
+// goes to standard error. Returns the count, or -1 after printing the failure.
 int receive(SerialLink& link, std::uint8_t* buffer, int size);
 
 // Releases the port; the result is of no interest.
@@ -30,4 +56,6 @@ void close_link(SerialLink& link);
 
 // Shared by the implementations: fills the device name, prints a failure.
 void name_link(SerialLink& link, int port);
+void name_link_at(SerialLink& link, const char* path);
 void report_link_failure(const SerialLink& link, LinkStep step, int error);
+void hint_silent_radio();

@@ -40,12 +40,22 @@ void apply_cat_line_settings(DCB& dcb)
     dcb.fRtsControl = RTS_CONTROL_DISABLE;
 }
 
-bool open_link(SerialLink& link, int port)
+namespace {
+
+// A port that does not exist is reported with the ones that do.
+void report_open_failure(const SerialLink& link, int error)
 {
-    name_link(link, port);
-    HANDLE handle = CreateFileA(link.name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    report_link_failure(link, LinkStep::OpenDevice, error);
+    if (error == ERROR_FILE_NOT_FOUND)
+        list_existing_ports();
+}
+
+// The steps after the name: `device` is what CreateFileA is given.
+bool open_device(SerialLink& link, const char* device)
+{
+    HANDLE handle = CreateFileA(device, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        report_link_failure(link, LinkStep::OpenDevice, last_error());
+        report_open_failure(link, last_error());
         return false;
     }
     link.handle = reinterpret_cast<std::intptr_t>(handle);
@@ -74,6 +84,41 @@ bool open_link(SerialLink& link, int port)
     return true;
 }
 
+}  // namespace
+
+bool open_link(SerialLink& link, int port)
+{
+    name_link(link, port);
+    // CreateFileA knows only COM1 to COM9 by their plain names; the others
+    // are reached through the device namespace.
+    char device[16];
+    if (port < 10)
+        std::snprintf(device, sizeof device, "%s", link.name);
+    else
+        std::snprintf(device, sizeof device, "\\\\.\\COM%d", port);
+    return open_device(link, device);
+}
+
+// A word beginning with '/' stays a byte word here, as it always was.
+bool is_device_path(const char* /*word*/)
+{
+    return false;
+}
+
+bool open_link_at(SerialLink& link, const char* path)
+{
+    name_link_at(link, path);
+    return open_device(link, path);
+}
+
+bool discard_input(SerialLink& link)
+{
+    if (PurgeComm(handle_of(link), PURGE_RXCLEAR))
+        return true;
+    report_link_failure(link, LinkStep::DiscardInput, last_error());
+    return false;
+}
+
 int send_frame(SerialLink& link, const std::uint8_t* bytes, int count)
 {
     DWORD written = 0;
@@ -84,11 +129,59 @@ int send_frame(SerialLink& link, const std::uint8_t* bytes, int count)
     return static_cast<int>(written);
 }
 
+namespace {
+
+// The silent-radio hint comes from a thread of its own: ReadFile blocks, and
+// its time-outs are the read rule's, not to be bent for the hint.
+struct SilenceWatch {
+    HANDLE answered = nullptr;  // set once ReadFile has returned
+    HANDLE thread = nullptr;
+    bool hinted = false;
+};
+
+DWORD WINAPI hint_unless_answered(void* context)
+{
+    SilenceWatch& watch = *static_cast<SilenceWatch*>(context);
+    if (WaitForSingleObject(watch.answered, SILENCE_HINT_MS) == WAIT_TIMEOUT) {
+        hint_silent_radio();
+        watch.hinted = true;
+    }
+    return 0;
+}
+
+// Without an event or a thread there is no hint; the read goes on all the same.
+void start_watch(SilenceWatch& watch)
+{
+    watch.answered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (watch.answered)
+        watch.thread = CreateThread(nullptr, 0, hint_unless_answered, &watch, 0, nullptr);
+}
+
+void stop_watch(SilenceWatch& watch)
+{
+    if (watch.thread) {
+        SetEvent(watch.answered);
+        WaitForSingleObject(watch.thread, INFINITE);
+        CloseHandle(watch.thread);
+    }
+    if (watch.answered)
+        CloseHandle(watch.answered);
+}
+
+}  // namespace
+
 int receive(SerialLink& link, std::uint8_t* buffer, int size)
 {
+    SilenceWatch watch;
+    if (!link.hinted)
+        start_watch(watch);
     DWORD got = 0;
-    if (!ReadFile(handle_of(link), buffer, static_cast<DWORD>(size), &got, nullptr)) {
-        report_link_failure(link, LinkStep::ReadAnswer, last_error());
+    BOOL read = ReadFile(handle_of(link), buffer, static_cast<DWORD>(size), &got, nullptr);
+    int error = last_error();
+    stop_watch(watch);
+    link.hinted = link.hinted || watch.hinted;
+    if (!read) {
+        report_link_failure(link, LinkStep::ReadAnswer, error);
         return -1;
     }
     return static_cast<int>(got);

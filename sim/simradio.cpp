@@ -23,15 +23,21 @@ const char* const USAGE =
     "  --log FILE          log frames received and answers sent (default: stdout)\n"
     "  --silent            never answer\n"
     "  --refuse XX         refuse writes: answer with status XX, store nothing\n"
+    "  --stores B4 B5      accept writes (00) but store B4 B5 instead\n"
     "  --short             answer 1 byte only\n"
     "  --long              answer 6 bytes (EEPROM from the address; 00 E1..E5 to a write)\n"
     "  --lengths N,N,...   answer N bytes to the 1st, 2nd, ... frame (0..6)\n"
     "  --garbage           answer with noise instead of data\n"
     "  --gap MS            wait MS milliseconds between answer bytes\n"
-    "  --hangup-after N    hang up when the Nth frame arrives, without answering\n";
+    "  --delay MS          wait MS milliseconds before each answer\n"
+    "  --hangup-after N    hang up when the Nth frame arrives, without answering\n"
+    "  --echo              echo every byte received before answering (one-wire interfaces)\n"
+    "  --write-tail HEX    after the answer to a write, send these bytes too (e.g. E4E5)\n"
+    "  --tail-gap MS       wait MS milliseconds before the tail (default 0)\n";
 
 constexpr int MAX_LENGTHS = 16;
 constexpr int LONG_ANSWER = 6;
+constexpr int MAX_TAIL = 8;
 
 struct Options {
     const char* link = nullptr;
@@ -44,7 +50,13 @@ struct Options {
     int lengths_count = 0;
     bool garbage = false;
     int gap_ms = 0;
+    int delay_ms = 0;
     int hangup_after = 0;  // 0 never hangs up
+    int stores[2] = {-1, -1};  // bytes stored by an accepted write, -1: those written
+    bool echo = false;
+    unsigned char tail[MAX_TAIL];
+    int tail_count = 0;
+    int tail_gap_ms = 0;
 };
 
 volatile sig_atomic_t stop_requested = 0;
@@ -74,6 +86,21 @@ bool parse_lengths(char* text, Options& options)
     return options.lengths_count > 0;
 }
 
+bool parse_tail(const char* hex, Options& options)
+{
+    std::size_t length = std::strlen(hex);
+    if (length == 0 || length % 2 != 0 || length / 2 > MAX_TAIL)
+        return false;
+    for (std::size_t i = 0; i < length; i += 2) {
+        char pair[3] = {hex[i], hex[i + 1], '\0'};
+        int value;
+        if (!parse_int(pair, 0, 255, value, 16))
+            return false;
+        options.tail[options.tail_count++] = static_cast<unsigned char>(value);
+    }
+    return true;
+}
+
 bool parse_options(int argc, char** argv, Options& o)
 {
     for (int i = 1; i < argc; ++i) {
@@ -90,6 +117,18 @@ bool parse_options(int argc, char** argv, Options& o)
         } else if (!std::strcmp(a, "--refuse") && has1) {
             if (!parse_int(argv[++i], 0, 255, o.refuse, 16))
                 return false;
+        } else if (!std::strcmp(a, "--stores") && has2) {
+            if (!parse_int(argv[i + 1], 0, 255, o.stores[0], 16) || !parse_int(argv[i + 2], 0, 255, o.stores[1], 16))
+                return false;
+            i += 2;
+        } else if (!std::strcmp(a, "--echo")) {
+            o.echo = true;
+        } else if (!std::strcmp(a, "--write-tail") && has1) {
+            if (!parse_tail(argv[++i], o))
+                return false;
+        } else if (!std::strcmp(a, "--tail-gap") && has1) {
+            if (!parse_int(argv[++i], 0, 60000, o.tail_gap_ms))
+                return false;
         } else if (!std::strcmp(a, "--short")) {
             o.length = 1;
         } else if (!std::strcmp(a, "--long")) {
@@ -101,6 +140,9 @@ bool parse_options(int argc, char** argv, Options& o)
             o.garbage = true;
         } else if (!std::strcmp(a, "--gap") && has1) {
             if (!parse_int(argv[++i], 0, 60000, o.gap_ms))
+                return false;
+        } else if (!std::strcmp(a, "--delay") && has1) {
+            if (!parse_int(argv[++i], 0, 60000, o.delay_ms))
                 return false;
         } else if (!std::strcmp(a, "--hangup-after") && has1) {
             if (!parse_int(argv[++i], 1, 1000000, o.hangup_after))
@@ -168,8 +210,8 @@ int make_answer(const Options& o, const unsigned char* frame, unsigned char* ans
         if (o.refuse >= 0) {
             answer[0] = static_cast<unsigned char>(o.refuse);
         } else {
-            eeprom[address] = frame[2];
-            eeprom[(address + 1) & 0xFFFF] = frame[3];
+            eeprom[address] = static_cast<unsigned char>(o.stores[0] >= 0 ? o.stores[0] : frame[2]);
+            eeprom[(address + 1) & 0xFFFF] = static_cast<unsigned char>(o.stores[1] >= 0 ? o.stores[1] : frame[3]);
         }
         natural = 1;
     }
@@ -189,17 +231,20 @@ int answer_length(const Options& o, int frame_number, int natural)
     return o.length >= 0 ? o.length : natural;
 }
 
+// Without a gap the answer goes out in one write, so that it arrives whole;
+// it is logged once sent, so that the log tells when the line has it.
 void send_answer(const Options& o, int master, const unsigned char* answer, int count)
 {
     if (count == 0)
         return;
-    log_bytes("tx", answer, count);
-    for (int i = 0; i < count; ++i) {
-        if (i > 0 && o.gap_ms > 0)
+    int chunk = o.gap_ms > 0 ? 1 : count;
+    for (int i = 0; i < count; i += chunk) {
+        if (i > 0)
             sleep_ms(o.gap_ms);
-        if (write(master, answer + i, 1) != 1)
+        if (write(master, answer + i, static_cast<std::size_t>(chunk)) != chunk)
             return;
     }
+    log_bytes("tx", answer, count);
 }
 
 // What a client left unread must not reach the next one, as a real port
@@ -238,9 +283,19 @@ int serve(const Options& o, Pty& pty)
             std::fprintf(log_file, "hangup\n");
             return 0;
         }
-        unsigned char answer[LONG_ANSWER];
-        int natural = make_answer(o, frame, answer);
-        send_answer(o, pty.master, answer, answer_length(o, frames, natural));
+        // An echo of the frame comes first, in the same write as the answer:
+        // an interface echoes as the bytes pass, long before the radio answers.
+        unsigned char line[5 + LONG_ANSWER] = {};
+        int echoed = o.echo ? 5 : 0;
+        std::memcpy(line, frame, static_cast<std::size_t>(echoed));
+        int natural = make_answer(o, frame, line + echoed);
+        int length = answer_length(o, frames, natural);
+        sleep_ms(o.delay_ms);
+        send_answer(o, pty.master, line, echoed + length);
+        if (frame[4] == 0xBC && length > 0 && o.tail_count > 0) {
+            sleep_ms(o.tail_gap_ms);
+            send_answer(o, pty.master, o.tail, o.tail_count);
+        }
     }
     // A frame already on the line when the stop came is still logged.
     fcntl(pty.master, F_SETFL, O_NONBLOCK);

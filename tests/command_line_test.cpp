@@ -24,6 +24,10 @@ const CommandCase command_cases[] = {
     {{}, false, 1, RunMode::ReadOnly, nullptr, nullptr},
     {{"-2"}, false, 2, RunMode::ReadOnly, nullptr, nullptr},
     {{"-9"}, false, 9, RunMode::ReadOnly, nullptr, nullptr},
+    {{"-12"}, false, 12, RunMode::ReadOnly, nullptr, nullptr},
+    {{"-256", "F8", "BF"}, false, 256, RunMode::Write, "F8", "BF"},
+    {{"/dev/serial0"}, false, 1, RunMode::ReadOnly, nullptr, nullptr},
+    {{"/dev/serial/by-id/usb-FTDI-if00-port0", "F8", "BF"}, false, 1, RunMode::Write, "F8", "BF"},
     {{"-2x"}, false, 2, RunMode::ReadOnly, nullptr, nullptr},
     {{"- 3"}, false, 3, RunMode::ReadOnly, nullptr, nullptr},
     {{"-+4"}, false, 4, RunMode::ReadOnly, nullptr, nullptr},
@@ -33,7 +37,9 @@ const CommandCase command_cases[] = {
     {{"-4", "70", "06"}, false, 4, RunMode::Write, "70", "06"},
     {{"70", "-4"}, false, 1, RunMode::Write, "70", "-4"},
     {{"-0"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
-    {{"-10"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
+    {{"-257"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
+    {{"/dev/ttyUSB0", "F8"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
+    {{"/" + std::string(255, 'x')}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
     {{"-"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
     {{"-x"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
     {{"--2"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
@@ -73,6 +79,7 @@ TEST(CommandLine, PortOptionAndWordCount)
         ASSERT_EQ(parse_command_line(static_cast<int>(storage.size()), argv.data(), command), !c.usage);
         if (!c.usage) {
             EXPECT_EQ(command.port, c.port);
+            EXPECT_EQ(command.device, c.words.empty() || c.words[0][0] != '/' ? nullptr : argv[1]);
             EXPECT_EQ(command.mode, c.mode);
             EXPECT_STREQ(command.b1, c.b1);
             EXPECT_STREQ(command.b2, c.b2);

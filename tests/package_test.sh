@@ -10,7 +10,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 passed=0 failed=0
 check() {  # check DESCRIPTION COMMAND...
     local what=$1; shift
-    if "$@" >/dev/null 2>&1; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what"; fi
+    if "$@" >/dev/null 2>&1; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what"; return 1; fi
 }
 root=$(mktemp -d) radio=""
 trap 'kill $radio 2>/dev/null; rm -rf "$root"' EXIT
@@ -32,16 +32,16 @@ check_deb() {  # DEB
         grep -Eqx 'libc6 \(>= [0-9.]+\)(, libgcc-s1 \(>= [0-9.]+\))?' <<<"$(field Depends)"
 
     rm -rf "$root/fs"
-    mkdir -p "$root/fs/dev"
+    mkdir -p "$root/fs"
     dpkg-deb -x "$deb" "$root/fs"
     local sj=$root/fs/usr/bin/sj qemu=qemu-x86_64
     case $arch in
         arm64) qemu=qemu-aarch64; ln -s /usr/aarch64-linux-gnu/lib "$root/fs/lib" ;;
         armhf) qemu=qemu-arm; ln -s /usr/arm-linux-gnueabihf/lib "$root/fs/lib" ;;
     esac
-    # qemu looks up files in $root/fs first: COM1: (/dev/ttyUSB0) is the
-    # simulated radio there, and an ARM sj finds its libraries there.
-    run_sj() { "$qemu" -L "$root/fs" "$sj" "$@"; }
+    # qemu looks up files in $root/fs first: an ARM sj finds its libraries
+    # there. No run may wait for ever.
+    run_sj() { timeout 60 "$qemu" -L "$root/fs" "$sj" "$@"; }
     if [ "$arch" = "$(dpkg --print-architecture)" ]; then
         # dpkg-shlibdeps made these Depends: the derivation used for the others must agree.
         check "$arch: cmake/deb-depends.sh gives what dpkg-shlibdeps gave" \
@@ -52,17 +52,19 @@ check_deb() {  # DEB
     status=$?
     check "$arch: the packaged sj shows its usage with status 1" test "$status" = 1
     check "$arch: its banner carries the package's version" grep -qx "$sj version $version by the sj contributors" <<<"$out"
-    "$simradio" --log "$root/radio.log" "$root/fs/dev/ttyUSB0" &
+    # sj is given the radio's own path: no COM number, and no name that a
+    # device of this machine could answer to. It runs only while the radio
+    # is up, its link leading to a live pseudo-terminal.
+    local line=$root/radio
+    "$simradio" --log "$root/radio.log" "$line" &
     radio=$!
-    for _ in $(seq 100); do [ -L "$root/fs/dev/ttyUSB0" ] && break; sleep 0.1; done
-    # qemu-arm looks up statx's path on the host, not in $root/fs: whichever
-    # COM1: device the host has, opening it must reach the radio, never the host's.
-    ln -s ttyUSB0 "$root/fs/dev/ttyACM0"
-    ln -s ttyUSB0 "$root/fs/dev/ttyS0"
-    out=$(run_sj)
+    for _ in $(seq 100); do [ -L "$line" ] && break; sleep 0.1; done
+    radio_up() { kill -0 "$radio" && [ -L "$line" ] && [ -c "$(readlink -f "$line")" ]; }
+    out="" status=""
+    check "$arch: the simulated radio is up before the read" radio_up && out=$(run_sj "$line")
     check "$arch: the packaged sj reads the radio" grep -qx "Software jumpers are set to : D8 BF " <<<"$out"
-    out=$(echo YES | run_sj 70 06)
-    status=$?
+    out=""
+    check "$arch: the simulated radio is up before the write" radio_up && { out=$(echo YES | run_sj "$line" 70 06); status=$?; }
     kill $radio; wait $radio 2>/dev/null
     check "$arch: and writes it (status $status)" grep -qx "EEPROM values updated, power off/on radio to activate" <<<"$out"
     check "$arch: the radio holds the bytes written" grep -qx "eeprom 0004: 70 06" "$root/radio.log"

@@ -60,6 +60,7 @@ TEST(Run, EachFailureEndsTheRunWithItsMessageAndStatus1)
         {"read frame, 4 of 5", written_short(1, 4), opened + "Write of CAT command failed, rc = 4\n", 1, 0},
         {"read frame, 0 of 5", written_short(1, 0), opened + "Write of CAT command failed, rc = 0\n", 1, 0},
         {"first answer", failing(LinkStep::ReadAnswer, 1, 995), opened + "ReadFile failed with error 995.\n", 1, 1},
+        {"input before the write", failing(LinkStep::DiscardInput, 2, 6), sent + "PurgeComm failed with error 6.\n", 1, 1},
         {"write frame", failing(LinkStep::WriteFrame, 2, 22), sent + "WriteFile failed with error 22.\n", 1, 1},
         {"write frame, 3 of 5", written_short(2, 3), sent + "Write to the radio failed! RC = 3\n", 2, 1},
         {"write answer", failing(LinkStep::ReadAnswer, 2, 1167), sent + "ReadFile failed with error 1167.\n", 2, 2},
@@ -85,6 +86,7 @@ TEST(Run, OnlyAJudgedWriteRunClosesTheLink)
     const struct { std::vector<std::string> words; Answer read_back; int status, closes; } cases[] = {
         {{"70", "06"}, {2, {0x70, 0x06}}, 0, 1},
         {{"70", "06"}, {2, {0xD8, 0xBF}}, 1, 1},  // accepted, but not held
+        {{"70", "06"}, {1, {0x70, 0x06}}, 1, 1},  // the second byte is not part of the answer
         {{}, {}, 0, 0},
     };
     for (const auto& c : cases) {

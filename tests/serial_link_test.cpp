@@ -126,7 +126,8 @@ struct ReadRuleCase {
 };
 
 // The read rule on the test's own clock: wait for the first byte without
-// limit, then end at 4 bytes or once more than 100 ms pass after the last.
+// limit (with a hint once 2 s have passed), then end at 4 bytes or once more
+// than 100 ms pass after the last.
 TEST_F(Link, ReadRuleOnTheTestsClock)
 {
     const ReadRuleCase cases[] = {
@@ -143,6 +144,7 @@ TEST_F(Link, ReadRuleOnTheTestsClock)
         SCOPED_TRACE(c.name);
         scripted_line = ScriptedLine{};
         scripted_line.fd = static_cast<int>(link.handle);
+        link.hinted = false;
         scripted_line.arrival_ms = c.arrival_ms;
         for (std::size_t i = 0; i < c.arrival_ms.size(); ++i)
             scripted_line.bytes.push_back(static_cast<std::uint8_t>(0x10 + i));
@@ -151,7 +153,11 @@ TEST_F(Link, ReadRuleOnTheTestsClock)
         scripted_line.fd = -1;
         EXPECT_EQ(got, c.count);
         EXPECT_EQ(scripted_line.now_ms, c.ends_at_ms);
-        EXPECT_EQ(scripted_line.poll_timeouts.front(), -1);  // no limit before the first byte
+        EXPECT_EQ(scripted_line.poll_timeouts.front(), SILENCE_HINT_MS);
+        EXPECT_EQ(link.hinted, c.arrival_ms[0] > SILENCE_HINT_MS);
+        if (link.hinted) {
+            EXPECT_EQ(scripted_line.poll_timeouts[1], -1);  // then no limit
+        }
         for (int i = 0; i < got; ++i)
             EXPECT_EQ(buffer[i], 0x10 + i);
     }

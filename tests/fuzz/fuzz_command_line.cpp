@@ -36,9 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     CommandLine command;
     if (parse_command_line(argc, argv.data(), command)) {
-        bool option = argc > 1 && argv[1][0] == '-';
+        bool path = argc > 1 && argv[1][0] == '/';
+        bool option = (argc > 1 && argv[1][0] == '-') || path;
         int left = argc - (option ? 1 : 0);
-        check(command.port >= 1 && command.port <= 9);
+        check(command.port >= 1 && command.port <= MAX_PORT);
+        check(path ? command.device == argv[1] && std::strlen(argv[1]) <= MAX_DEVICE_PATH : !command.device);
         check(option || command.port == 1);
         check(left == 1 || left == 3);
         check((command.mode == RunMode::Write) == (left == 3));

@@ -58,8 +58,10 @@ inline ProcessResult run_program(const std::string& program, const std::vector<s
     argv.insert(argv.end(), words.begin(), words.end());
     options.input = std::move(input);
     ProcessResult result = run_process(argv, options);
-    if (under_wine)
+    if (under_wine) {
         result.out = without_carriage_returns(result.out);
+        result.err = without_carriage_returns(result.err);
+    }
     return result;
 }
 

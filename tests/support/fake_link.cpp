@@ -31,16 +31,43 @@ bool open_steps_pass(SerialLink& link)
     return true;
 }
 
-}  // namespace
-
-bool open_link(SerialLink& link, int port)
+bool open_named(SerialLink& link)
 {
-    name_link(link, port);
     ++fake_record.opens;
     if (!open_steps_pass(link))
         return false;
     link.handle = 3;
     std::printf("Serial port %s successfully reconfigured.\n\n", link.name);
+    return true;
+}
+
+}  // namespace
+
+bool open_link(SerialLink& link, int port)
+{
+    name_link(link, port);
+    return open_named(link);
+}
+
+bool is_device_path(const char* word)
+{
+    return word[0] == '/';
+}
+
+bool open_link_at(SerialLink& link, const char* path)
+{
+    name_link_at(link, path);
+    return open_named(link);
+}
+
+bool discard_input(SerialLink& link)
+{
+    int exchange = static_cast<int>(fake_record.frames.size()) + 1;
+    if (fails_now(LinkStep::DiscardInput, exchange)) {
+        report_link_failure(link, LinkStep::DiscardInput, fake_script.fail_error);
+        return false;
+    }
+    ++fake_record.discards;
     return true;
 }
 
@@ -68,10 +95,10 @@ int receive(SerialLink& link, std::uint8_t* buffer, int size)
     if (exchange > static_cast<int>(fake_script.answers.size()))
         return 0;
     const Answer& answer = fake_script.answers[exchange - 1];
-    int count = answer.count < size ? answer.count : size;
-    for (int i = 0; i < count; ++i)
+    // The whole buffer is filled: bytes past the count must not be taken.
+    for (int i = 0; i < size && i < 4; ++i)
         buffer[i] = answer.bytes[i];
-    return count;
+    return answer.count < size ? answer.count : size;
 }
 
 void close_link(SerialLink& link)

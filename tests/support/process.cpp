@@ -66,14 +66,14 @@ void collect(int pid, int out, int err, int writer, const ProcessOptions& option
     std::string* sinks[2] = {&result.out, &result.err};
     int open_pipes = 2;
     while (open_pipes > 0) {
-        if (writer >= 0 && (!options.input_when || options.input_when(result.out))) {
+        if (writer >= 0 && (!options.input_when || options.input_when(result))) {
             ssize_t ignored = write(writer, options.input->data(), options.input->size());  // EPIPE if it ended
             (void)ignored;
             close(writer);
             writer = -1;
         }
-        if (options.interrupt_when && !interrupted && options.interrupt_when(result.out)) {
-            kill(pid, SIGINT);
+        if (options.interrupt_when && !interrupted && options.interrupt_when(result)) {
+            kill(pid, options.interrupt_with);
             interrupted = true;
         }
         if (elapsed_ms(start) >= options.timeout_ms && !result.timed_out) {

@@ -15,13 +15,15 @@ struct ProcessResult {
     std::string err;
 };
 
-// Looks at the output so far; true when the moment has come.
-using OutputEvent = std::function<bool(const std::string& out)>;
+// Looks at the output so far (standard output and error); true when the
+// moment has come.
+using OutputEvent = std::function<bool(const ProcessResult& so_far)>;
 
 struct ProcessOptions {
     std::optional<std::string> input;  // standard input; none means closed
     OutputEvent input_when;            // if set, `input` goes in only then
-    OutputEvent interrupt_when;        // SIGINT once this holds
+    OutputEvent interrupt_when;        // `interrupt_with` once this holds
+    int interrupt_with = 2;            // SIGINT
     const char* stdout_to = nullptr;   // a file instead of the pipe; "" closes standard output
     int timeout_ms = 10000;            // then SIGKILL
     std::vector<std::string> env;      // NAME=value added to the environment
