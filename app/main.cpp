@@ -1,5 +1,7 @@
 // Process entry: the status of the run is the process's exit status, unless
-// standard output lost some of the run's texts.
+// standard output lost some of the run's texts. A window of sj's own waits
+// for the operator before it closes.
+#include "console_window.h"
 #include "sj.h"
 
 #include <cerrno>
@@ -23,5 +25,7 @@ int status_after_flushing_output(int status)
 
 int main(int argc, char** argv)
 {
-    return status_after_flushing_output(run_sj(argc, argv));
+    int status = status_after_flushing_output(run_sj(argc, argv));
+    hold_window_if_started_alone();
+    return status;
 }

@@ -41,7 +41,7 @@ TEST_F(EndToEnd, ReadRunOnThreePorts)
 TEST_F(EndToEnd, MissingDeviceAndNonSerialDeviceFailAtTheOpen)
 {
     radio_on(12);
-    const std::string by_id = std::string(SIM_PORTS) + "/by-id", named = by_id + "/usb-sim-if00";
+    const std::string by_id = sim_ports + "/by-id", named = by_id + "/usb-sim-if00";
     mkdir(by_id.c_str(), 0755);
     ASSERT_EQ(symlink(link_for(12).c_str(), named.c_str()), 0);
     unlink(link_for(7).c_str());
@@ -49,7 +49,9 @@ TEST_F(EndToEnd, MissingDeviceAndNonSerialDeviceFailAtTheOpen)
     ProcessResult missing_path = sj({by_id + "/nowhere"});
     unlink(named.c_str());
     unlink(link_for(8).c_str());
-    ASSERT_EQ(symlink("/dev/null", link_for(8).c_str()), 0);
+    const std::string plain_file = sim_ports + "/plain-file";  // no serial port; locked by this test alone
+    std::fclose(std::fopen(plain_file.c_str(), "w"));
+    ASSERT_EQ(symlink(plain_file.c_str(), link_for(8).c_str()), 0);
     ProcessResult not_serial = sj({"-8"});
     unlink(link_for(8).c_str());
     EXPECT_EQ(missing.status, 1);

@@ -1,6 +1,7 @@
 // Whole write runs in process over the test link, failing at each platform
 // call and written short at each frame: what only a test link can make happen.
 #include "capture.h"
+#include "console_window.h"
 #include "fake_link.h"
 #include "sj.h"
 #include "texts.h"
@@ -96,6 +97,16 @@ TEST(Run, OnlyAJudgedWriteRunClosesTheLink)
         EXPECT_EQ(run_in_process(c.words, "YES\n").status, c.status);
         EXPECT_EQ(fake_record.closes, c.closes);
     }
+}
+
+// sj.exe started from Explorer has its console to itself, and waits.
+TEST(Run, OnlyAWindowOfItsOwnWaitsForEnter)
+{
+    const struct { unsigned long processes; bool console_input, waits; } cases[] = {
+        {1, true, true}, {2, true, false}, {1, false, false}, {0, false, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(window_needs_holding(c.processes, c.console_input), c.waits);
 }
 
 }  // namespace

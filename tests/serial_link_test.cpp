@@ -98,7 +98,9 @@ TEST_F(Link, OpenFailuresNameTheDeviceAndTheErrorNumber)
     EXPECT_EQ(open_quietly(link, 7, ok), "CreateFile failed opening COM7: with error 2.\n");
     EXPECT_FALSE(ok);
 
-    place("tty8", "/dev/null");  // a device, but no serial port
+    std::string plain_file = std::string(LINK_PORTS) + "/plain-file";  // no serial port; locked by this test alone
+    std::fclose(std::fopen(plain_file.c_str(), "w"));
+    place("tty8", plain_file);
     EXPECT_EQ(open_quietly(link, 9, ok), "GetCommState failed with error 25.\n");
     EXPECT_FALSE(ok);
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <list>
 #include <optional>
 #include <string>
@@ -28,9 +29,37 @@ constexpr bool under_wine = false;
 
 inline const std::string read_frame = "00 04 00 00 BB";
 
+// The sj under test and its port folder are built in. A cross-built sj is
+// named by SJ_E2E_CROSS, "QEMU|LIBRARIES|TREE": the emulator that runs it,
+// the target's library folder, and its build tree, where sj-simports and
+// its port folder are. So one suite serves every build.
+struct SjUnderTest {
+    std::string program, ports, qemu, libraries;
+};
+
+inline SjUnderTest sj_from_environment()
+{
+    const char* cross = std::getenv("SJ_E2E_CROSS");
+    if (!cross)
+        return {SJ_UNDER_TEST, SIM_PORTS, "", ""};
+    std::string words[3];
+    std::size_t at = 0;
+    for (const char* c = cross; *c; ++c) {
+        if (*c == '|' && at < 2)
+            ++at;
+        else
+            words[at] += *c;
+    }
+    return {words[2] + "/sj-simports", words[2] + "/simports", words[0], words[1]};
+}
+
+inline const SjUnderTest under_test = sj_from_environment();
+inline const std::string& sj_under_test = under_test.program;
+inline const std::string& sim_ports = under_test.ports;
+
 inline std::string link_for(int port)
 {
-    return std::string(SIM_PORTS) + "/ttySIM" + std::to_string(port - 1);
+    return sim_ports + "/ttySIM" + std::to_string(port - 1);
 }
 
 inline std::string without_carriage_returns(std::string text)
@@ -52,8 +81,9 @@ inline ProcessResult run_program(const std::string& program, const std::vector<s
 #if defined(SJ_E2E_WINE)
     argv.insert(argv.begin(), WINE);
     options.env = {"WINEPREFIX=" WINE_PREFIX, "WINEDEBUG=-all"};
-#elif defined(SJ_E2E_QEMU)
-    argv.insert(argv.begin(), {SJ_E2E_QEMU, "-L", SJ_E2E_QEMU_LIBRARIES});
+#else
+    if (!under_test.qemu.empty())
+        argv.insert(argv.begin(), {under_test.qemu, "-L", under_test.libraries});
 #endif
     argv.insert(argv.end(), words.begin(), words.end());
     options.input = std::move(input);
@@ -68,13 +98,13 @@ inline ProcessResult run_program(const std::string& program, const std::vector<s
 inline ProcessResult sj(const std::vector<std::string>& words, std::optional<std::string> input = "",
                         ProcessOptions options = {})
 {
-    return run_program(SJ_UNDER_TEST, words, std::move(input), std::move(options));
+    return run_program(sj_under_test, words, std::move(input), std::move(options));
 }
 
 // The program name as the tool sees it: under Wine, the DOS path of sj.exe.
 inline std::string sj_banner()
 {
-    std::string name = SJ_UNDER_TEST;
+    std::string name = sj_under_test;
     if (under_wine) {
         for (char& c : name)
             c = c == '/' ? '\\' : c;
