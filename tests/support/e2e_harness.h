@@ -8,10 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <list>
 #include <optional>
 #include <string>
 #include <vector>
+#include <unistd.h>
 
 #if !defined(SJ_UNDER_TEST) || !defined(SIMRADIO) || !defined(SIM_PORTS)
 #error "SJ_UNDER_TEST, SIMRADIO and SIM_PORTS must name the binaries and the port folder"
@@ -121,6 +123,14 @@ protected:
     {
         radios.push_back(start_sim_radio(SIMRADIO, link_for(port), options));
         return radios.back();
+    }
+    // A cross build's suite run before that build: one line says which
+    // preset to build, instead of every run failing slowly.
+    void SetUp() override
+    {
+        if (access(sj_under_test.c_str(), X_OK) != 0)
+            GTEST_FAIL() << sj_under_test << " is missing: build the preset "
+                         << std::filesystem::path(sj_under_test).parent_path().filename() << " first";
     }
     void TearDown() override
     {
