@@ -57,23 +57,4 @@ TEST(ConfirmYes, OnlyTheFirstThreeCharactersOfTheLineDecide)
     }
 }
 
-TEST(WriteDialogue, ShowsAndSendsTheParsedBytes)
-{
-    const struct { const char* b1; const char* b2; const char* shown; std::uint8_t byte1, byte2; } cases[] = {
-        {"f8", "bf", "f8 bf", 0xF8, 0xBF},
-        {"7", "0x12", "07 00", 0x07, 0x00},
-        {"123", "-4", "12 04", 0x12, 0x04},
-    };
-    for (const auto& c : cases) {
-        reset_fake_link();
-        InProcessRun run = run_in_process({c.b1, c.b2}, "YES\n");
-        std::string shown = c.shown;
-        EXPECT_NE(run.output.find("\nAbout to write the values " + shown + " to the EEPROM\n"), std::string::npos);
-        EXPECT_NE(run.output.find("\nSending CAT command: 00 04 " + shown + " BC to the Radio\n"), std::string::npos);
-        ASSERT_EQ(fake_record.frames.size(), 3u);
-        EXPECT_EQ(fake_record.frames[1], (Frame{0x00, 0x04, c.byte1, c.byte2, 0xBC}));
-        EXPECT_EQ(fake_record.frames[2], (Frame{0x00, 0x04, 0x00, 0x00, 0xBB}));
-    }
-}
-
 }  // namespace

@@ -44,15 +44,10 @@ inline SjUnderTest sj_from_environment()
     const char* cross = std::getenv("SJ_E2E_CROSS");
     if (!cross)
         return {SJ_UNDER_TEST, SIM_PORTS, "", ""};
-    std::string words[3];
-    std::size_t at = 0;
-    for (const char* c = cross; *c; ++c) {
-        if (*c == '|' && at < 2)
-            ++at;
-        else
-            words[at] += *c;
-    }
-    return {words[2] + "/sj-simports", words[2] + "/simports", words[0], words[1]};
+    std::string text = cross, tree = text.substr(text.rfind('|') + 1);
+    std::size_t bar = text.find('|');
+    return {tree + "/sj-simports", tree + "/simports", text.substr(0, bar),
+            text.substr(bar + 1, text.rfind('|') - bar - 1)};
 }
 
 inline const SjUnderTest under_test = sj_from_environment();

@@ -41,9 +41,3 @@ std::string write_prompt(const std::string& b1, const std::string& b2)
     return "\nAbout to write the values " + b1 + " " + b2 + " to the EEPROM\n"
            "Are you SURE you want to do this ?\nPlease answer YES to continue > ";
 }
-
-std::string silence_hint()
-{
-    return "sj: no answer from the radio yet. Check that it is switched on, that its CAT rate is 38400 baud and "
-           "that the cable is in its CAT jack. Ctrl-C stops sj.\n";
-}

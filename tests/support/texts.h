@@ -9,5 +9,3 @@ std::string port_message(int port);
 std::string jumper_line(const std::string& bytes);  // bytes as printed, e.g. "D8 BF "
 // The write dialogue up to the prompt, for byte1 and byte2 in lower-case hex.
 std::string write_prompt(const std::string& b1, const std::string& b2);
-// What sj says on standard error when the radio has not answered for 2 s.
-std::string silence_hint();
