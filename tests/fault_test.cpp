@@ -169,9 +169,6 @@ public:
     {
         RandomRun run;
         run.radio_port = pick(1, 9);
-        run.radio = radio_options();
-        std::vector<std::string> second = radio_options();  // two faults at once
-        run.radio.insert(run.radio.end(), second.begin(), second.end());
         bool well_formed = pick(0, 2) > 0;
         if (well_formed) {
             if (pick(0, 2) > 0)
@@ -185,6 +182,8 @@ public:
             for (int i = 0; i < count; ++i)
                 run.words.push_back(i == 0 && pick(0, 1) ? "-" + word() : word());
         }
+        std::string written = run.words.size() < 2 ? "" : frame_for(run.words.end()[-2], run.words.end()[-1]);
+        run.radio = radio_options(written.empty() ? "" : written.substr(6, 2) + written.substr(9, 2));
         run.input = answer();
         return run;
     }
@@ -218,25 +217,25 @@ private:
         }
     }
 
-    std::vector<std::string> radio_options()
+    // Two faults at once: one in how the radio answers, one in what it
+    // stores. A tail repeats the bytes written, where there are any, as a
+    // stray echo of them would, to tempt a false confirmation.
+    std::vector<std::string> radio_options(const std::string& written)
     {
         char b4[3], b5[3];
         std::snprintf(b4, sizeof b4, "%02X", pick(0, 255));
         std::snprintf(b5, sizeof b5, "%02X", pick(0, 255));
-        switch (pick(0, 11)) {
-        case 0: return {"--short"};
-        case 1: return {"--long"};
-        case 2: return {"--garbage"};
-        case 3: return {"--refuse", pick(0, 1) ? "00" : b4};  // 00: says yes, stores nothing
-        case 4: return {"--gap", std::to_string(pick(0, 1) ? 30 : 150)};
-        case 5: return {"--hangup-after", std::to_string(pick(1, 3))};
-        case 6: return {"--lengths", std::to_string(pick(1, 6)) + "," + std::to_string(pick(1, 6)) + "," +
-                                         std::to_string(pick(1, 6))};
-        case 7: return {"--echo"};
-        case 8: return {"--write-tail", std::string(b4) + b5, "--tail-gap", std::to_string(pick(0, 1) ? 0 : 150)};
-        case 9: return {"--stores", b4, b5};
-        default: return {"--jumpers", b4, b5};
-        }
+        std::vector<std::string> shapes[] = {
+            {"--short"}, {"--long"}, {"--garbage"}, {"--echo"}, {"--gap", std::to_string(pick(0, 1) ? 30 : 150)},
+            {"--hangup-after", std::to_string(pick(1, 3))},
+            {"--lengths", std::to_string(pick(1, 6)) + "," + std::to_string(pick(1, 6)) + "," + std::to_string(pick(1, 6))},
+            {"--write-tail", written.empty() ? std::string(b4) + b5 : written, "--tail-gap", pick(0, 1) ? "0" : "150"},
+        };
+        std::vector<std::string> stores[] = {{"--refuse", "00"}, {"--refuse", b4}, {"--stores", b4, b5}, {"--jumpers", b4, b5}};
+        std::vector<std::string> options = shapes[pick(0, 7)];
+        const std::vector<std::string>& storage = stores[pick(0, 3)];
+        options.insert(options.end(), storage.begin(), storage.end());
+        return options;
     }
 
     std::optional<std::string> answer()
