@@ -5,9 +5,9 @@
 
 void name_link(SerialLink& link, int port)
 {
-    std::snprintf(link.name, sizeof link.name, "COM%d:", port);
-    link.handle = -1;
-    link.hinted = false;
+    char name[16];
+    std::snprintf(name, sizeof name, "COM%d:", port);
+    name_link_at(link, name);
 }
 
 void name_link_at(SerialLink& link, const char* path)
@@ -44,7 +44,25 @@ void report_link_failure(const SerialLink& link, LinkStep step, int error)
     }
 }
 
-// Standard error, so that the tool's own texts stay as they are.
+// What sj adds for the operator goes to standard error, so that the tool's
+// own texts stay as they are.
+int print_existing_com_ports(const bool (&exists)[MAX_PORT + 1])
+{
+    int listed = 0;
+    for (int port = 1; port <= MAX_PORT; ++port) {
+        if (exists[port])
+            std::fprintf(stderr, listed++ ? ", sj -%d" : "sj: ports that exist: sj -%d", port);
+    }
+    if (listed)
+        std::fputc('\n', stderr);
+    return listed;
+}
+
+void report_no_port_found()
+{
+    std::fprintf(stderr, "sj: no serial port found; see \"Finding the port\" in sj's README\n");
+}
+
 void hint_silent_radio()
 {
     std::fprintf(stderr, "sj: no answer from the radio yet. Check that it is switched on, that its CAT rate is "

@@ -40,7 +40,7 @@ bool has_no_uart(const char* device)
 int list_com_ports()
 {
     bool named[FORMAT_COUNT] = {};
-    int found = 0;
+    bool exists[MAX_PORT + 1] = {};
     char path[MAX_DEVICE_PATH + 1];
     for (int port = 1; port <= MAX_PORT; ++port) {
         int entry = serial_device_for(port, path, sizeof path);
@@ -51,11 +51,9 @@ int list_com_ports()
                 continue;
             named[entry] = true;
         }
-        std::fprintf(stderr, found++ ? ", sj -%d" : "sj: ports that exist: sj -%d", port);
+        exists[port] = true;
     }
-    if (found)
-        std::fputc('\n', stderr);
-    return found;
+    return print_existing_com_ports(exists);
 }
 
 int is_visible(const dirent* entry)
@@ -94,5 +92,5 @@ void list_existing_ports()
     int found = list_com_ports();
     found += list_named_ports();
     if (!found)
-        std::fprintf(stderr, "sj: no serial port found; see \"Finding the port\" in sj's README\n");
+        report_no_port_found();
 }

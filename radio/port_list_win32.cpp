@@ -9,18 +9,14 @@
 
 void list_existing_ports()
 {
-    int found = 0;
+    bool exists[MAX_PORT + 1] = {};
     for (int port = 1; port <= MAX_PORT; ++port) {
         char name[16];
         char target[512];
         std::snprintf(name, sizeof name, "COM%d", port);
         // A long target fails with ERROR_INSUFFICIENT_BUFFER, but the name exists.
-        if (QueryDosDeviceA(name, target, sizeof target) == 0 && GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-            continue;
-        std::fprintf(stderr, found++ ? ", sj -%d" : "sj: ports that exist: sj -%d", port);
+        exists[port] = QueryDosDeviceA(name, target, sizeof target) != 0 || GetLastError() == ERROR_INSUFFICIENT_BUFFER;
     }
-    if (found)
-        std::fputc('\n', stderr);
-    else
-        std::fprintf(stderr, "sj: no serial port found; see \"Finding the port\" in sj's README\n");
+    if (!print_existing_com_ports(exists))
+        report_no_port_found();
 }

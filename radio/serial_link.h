@@ -59,3 +59,7 @@ void name_link(SerialLink& link, int port);
 void name_link_at(SerialLink& link, const char* path);
 void report_link_failure(const SerialLink& link, LinkStep step, int error);
 void hint_silent_radio();
+// The port list's texts: the COM ports marked in `exists` on one line
+// (returns how many), or that there is none.
+int print_existing_com_ports(const bool (&exists)[MAX_PORT + 1]);
+void report_no_port_found();

@@ -86,6 +86,13 @@ bool parse_lengths(char* text, Options& options)
     return options.lengths_count > 0;
 }
 
+// Two hex bytes from the words after argv[i], which is moved past them.
+bool parse_byte_pair(char** argv, int& i, int& first, int& second)
+{
+    i += 2;
+    return parse_int(argv[i - 1], 0, 255, first, 16) && parse_int(argv[i], 0, 255, second, 16);
+}
+
 bool parse_tail(const char* hex, Options& options)
 {
     std::size_t length = std::strlen(hex);
@@ -107,9 +114,8 @@ bool parse_options(int argc, char** argv, Options& o)
         const char* a = argv[i];
         bool has1 = i + 1 < argc, has2 = i + 2 < argc;
         if (!std::strcmp(a, "--jumpers") && has2) {
-            if (!parse_int(argv[i + 1], 0, 255, o.byte4, 16) || !parse_int(argv[i + 2], 0, 255, o.byte5, 16))
+            if (!parse_byte_pair(argv, i, o.byte4, o.byte5))
                 return false;
-            i += 2;
         } else if (!std::strcmp(a, "--log") && has1) {
             o.log = argv[++i];
         } else if (!std::strcmp(a, "--silent")) {
@@ -118,9 +124,8 @@ bool parse_options(int argc, char** argv, Options& o)
             if (!parse_int(argv[++i], 0, 255, o.refuse, 16))
                 return false;
         } else if (!std::strcmp(a, "--stores") && has2) {
-            if (!parse_int(argv[i + 1], 0, 255, o.stores[0], 16) || !parse_int(argv[i + 2], 0, 255, o.stores[1], 16))
+            if (!parse_byte_pair(argv, i, o.stores[0], o.stores[1]))
                 return false;
-            i += 2;
         } else if (!std::strcmp(a, "--echo")) {
             o.echo = true;
         } else if (!std::strcmp(a, "--write-tail") && has1) {
