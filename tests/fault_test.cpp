@@ -1,7 +1,8 @@
 // Faulty radios and hostile input, end to end: a table of radio faults at
 // each of the three exchanges, and seeded random runs that check what must
-// hold whatever happens (status 0 or 1, nothing on standard error, only the
-// two frames on the line, no write without YES, no success the EEPROM denies).
+// hold whatever happens (status 0 or 1, standard error only after a missing
+// port, only the two frames on the line, no write without YES, no success
+// the EEPROM denies).
 #include "e2e_harness.h"
 #include "expected_byte.h"
 
@@ -77,9 +78,13 @@ TEST_F(Faults, EachFaultAtEachExchange)
         if (c.status == HANGS)  // Ctrl-C once all is shown and sj waits for the radio
             options.interrupt_when = [&expected_out](const ProcessResult& run) { return run.out == expected_out; };
         SimRadio radio = start_sim_radio(SIMRADIO, link_for(4), c.radio);
-        options.input_when = [&radio](const ProcessResult& run) {  // YES once the radio has had its say, as a person types it
-            bool said = run.out.ends_with("> ") && radio_log(radio).find("tx") != std::string::npos;
-            return said && (std::this_thread::sleep_for(std::chrono::milliseconds(100)), true);
+        // YES once the prompt is up and the radio has had its say, after a
+        // pause, as a person types it.
+        options.input_when = [&radio](const ProcessResult& run) {
+            if (!run.out.ends_with("> ") || radio_log(radio).find("tx") == std::string::npos)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            return true;
         };
         ProcessResult run = sj({"-4", "70", "06"}, "YES\n", options);
         std::string log = stop_sim_radio(radio);

@@ -67,7 +67,6 @@ bool discard_input(SerialLink& link)
         report_link_failure(link, LinkStep::DiscardInput, fake_script.fail_error);
         return false;
     }
-    ++fake_record.discards;
     return true;
 }
 

@@ -25,7 +25,6 @@ struct FakeLinkRecord {
     int opens = 0;
     int closes = 0;
     int receives = 0;
-    int discards = 0;
     std::vector<Frame> frames;
 };
 
