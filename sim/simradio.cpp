@@ -60,6 +60,9 @@ struct Options {
 };
 
 volatile sig_atomic_t stop_requested = 0;
+// SIGINT and SIGTERM are blocked but while waiting (ppoll with this mask),
+// so that a stop that comes between the check and the wait is not lost.
+sigset_t waiting_mask;
 unsigned char eeprom[65536];
 FILE* log_file = stdout;
 
@@ -192,11 +195,12 @@ bool open_pty(Pty& pty)
     return tcsetattr(pty.slave, TCSANOW, &tio) == 0;
 }
 
+// Ends early only for a stop: no other signal is caught.
 void sleep_ms(int ms)
 {
     timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
-    while (nanosleep(&ts, &ts) != 0 && errno == EINTR && !stop_requested) {
-    }
+    if (!stop_requested)
+        ppoll(nullptr, 0, &ts, &waiting_mask);
 }
 
 // The answer a healthy radio gives, and bytes beyond it for long answers.
@@ -270,7 +274,7 @@ int serve(const Options& o, Pty& pty)
     int have = 0, frames = 0;
     while (!stop_requested) {
         pollfd fds[2] = {{pty.master, POLLIN, 0}, {watch, POLLIN, 0}};
-        if (poll(fds, watch >= 0 ? 2 : 1, -1) < 0)
+        if (ppoll(fds, watch >= 0 ? 2 : 1, nullptr, &waiting_mask) < 0)
             continue;
         if (fds[1].revents & POLLIN)
             drop_leftovers_on_close(watch, pty.slave);
@@ -371,6 +375,11 @@ int main(int argc, char** argv)
     sa.sa_handler = on_signal;
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    sigprocmask(SIG_BLOCK, &stops, &waiting_mask);
     Pty pty;
     if (!open_pty(pty)) {
         std::perror("simradio");
