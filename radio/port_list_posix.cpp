@@ -70,7 +70,7 @@ int list_named_ports()
         std::fprintf(stderr, "sj: by name: sj %s/%s\n", SJ_SERIAL_BY_ID_DIR, entries[i]->d_name);
         std::free(entries[i]);
     }
-    std::free(entries);
+    std::free(static_cast<void*>(entries));
     return count > 0 ? count : 0;
 }
 

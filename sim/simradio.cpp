@@ -82,9 +82,9 @@ bool parse_int(const char* text, int low, int high, int& value, int base = 10)
 bool parse_lengths(char* text, Options& options)
 {
     for (char* item = std::strtok(text, ","); item; item = std::strtok(nullptr, ",")) {
-        if (options.lengths_count == MAX_LENGTHS ||
-            !parse_int(item, 0, LONG_ANSWER, options.lengths[options.lengths_count++]))
+        if (options.lengths_count == MAX_LENGTHS || !parse_int(item, 0, LONG_ANSWER, options.lengths[options.lengths_count]))
             return false;
+        ++options.lengths_count;
     }
     return options.lengths_count > 0;
 }
@@ -288,7 +288,8 @@ int serve(const Options& o, Pty& pty)
             continue;
         have = 0;
         log_bytes("rx", frame, 5);
-        if (++frames == o.hangup_after) {
+        ++frames;
+        if (frames == o.hangup_after) {
             std::fprintf(log_file, "hangup\n");
             return 0;
         }
@@ -363,7 +364,9 @@ int main(int argc, char** argv)
         std::fputs(USAGE, stderr);
         return 2;
     }
-    if (options.log && !(log_file = std::fopen(options.log, "w"))) {
+    if (options.log)
+        log_file = std::fopen(options.log, "w");
+    if (!log_file) {
         std::perror(options.log);
         return 1;
     }
