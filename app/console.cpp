@@ -1,6 +1,7 @@
 // The main line: banner, port option and word count, the jumper read.
 #include "byte_line.h"
 #include "cat.h"
+#include "operator_note.h"
 #include "sj.h"
 
 #include <cstdio>
@@ -54,6 +55,26 @@ void show_usage()
     std::printf("         sj -2 F8 BF         Writes F8 BF using COM2:\n\n");
 }
 
+// The usage text stays as it always was; what it leaves out goes to
+// standard error.
+void note_port_forms()
+{
+    note_to_operator("sj: the port is -1 to -%d (COM1: to COM%d:)%s; see \"Finding the port\" in sj's README\n",
+                     MAX_PORT, MAX_PORT, is_device_path("/dev/serial0") ? ", or a device path such as /dev/serial0" : "");
+}
+
+// The run once the port is open: the read, and the write dialogue.
+int run_on_link(SerialLink& link, const CommandLine& command)
+{
+    Answer answer;
+    if (!read_jumpers(link, answer))
+        return 1;
+    print_byte_line("Software jumpers are set to ", answer.count, answer.bytes);
+    if (command.mode == RunMode::ReadOnly)
+        return 0;
+    return run_write_dialogue(link, command.b1, command.b2);
+}
+
 }  // namespace
 
 bool parse_command_line(int argc, char** argv, CommandLine& command)
@@ -88,17 +109,14 @@ int run_sj(int argc, char** argv)
     CommandLine command;
     if (!parse_command_line(argc, argv, command)) {
         show_usage();
+        note_port_forms();
         return 1;
     }
     SerialLink link;
     bool opened = command.device ? open_link_at(link, command.device) : open_link(link, command.port);
     if (!opened)
         return 1;
-    Answer answer;
-    if (!read_jumpers(link, answer))
-        return 1;
-    print_byte_line("Software jumpers are set to ", answer.count, answer.bytes);
-    if (command.mode == RunMode::ReadOnly)
-        return 0;
-    return run_write_dialogue(link, command.b1, command.b2);
+    int status = run_on_link(link, command);
+    release_link(link);
+    return status;
 }

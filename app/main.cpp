@@ -2,9 +2,9 @@
 // standard output lost some of the run's texts. A window of sj's own waits
 // for the operator before it closes.
 #include "console_window.h"
+#include "operator_note.h"
 #include "sj.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -14,10 +14,10 @@ namespace {
 // must not pass for success. Standard output cannot carry the complaint.
 int status_after_flushing_output(int status)
 {
-    errno = 0;
-    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+    int error = flush_standard_output();
+    if (error == 0)
         return status;
-    std::fprintf(stderr, "sj: cannot write standard output: %s\n", std::strerror(errno ? errno : EIO));
+    std::fprintf(stderr, "sj: cannot write standard output: %s\n", std::strerror(error));
     return 1;
 }
 

@@ -2,6 +2,7 @@
 // the radio's verdict and the read-back.
 #include "byte_line.h"
 #include "cat.h"
+#include "operator_note.h"
 #include "sj.h"
 
 #include <cctype>
@@ -28,7 +29,7 @@ bool is_yes_answer(const char* line)
 bool confirm_yes()
 {
     std::printf("Are you SURE you want to do this ?\nPlease answer YES to continue > ");
-    std::fflush(stdout);  // the prompt must be on the screen before we wait
+    flush_standard_output();  // the prompt must be on the screen before we wait
     return answer_is_yes(stdin);
 }
 

@@ -1,5 +1,6 @@
 // The EEPROM read and write commands and their one exchange rule.
 #include "cat.h"
+#include "operator_note.h"
 
 #include <cstdio>
 
@@ -24,7 +25,7 @@ bool exchange(SerialLink& link, const CatFrame& frame, const char* short_write_f
     }
     // The radio may never answer; what was printed so far must not be lost
     // if the operator gives up with Ctrl-C.
-    std::fflush(stdout);
+    flush_standard_output();
     answer.count = receive(link, answer.bytes, sizeof answer.bytes);
     return answer.count >= 0;
 }

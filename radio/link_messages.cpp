@@ -1,4 +1,5 @@
 // Texts the serial link prints, the same on every platform.
+#include "operator_note.h"
 #include "serial_link.h"
 
 #include <cstdio>
@@ -15,6 +16,7 @@ void name_link_at(SerialLink& link, const char* path)
     std::snprintf(link.name, sizeof link.name, "%s", path);
     link.handle = -1;
     link.hinted = false;
+    link.exclusive = false;
 }
 
 void report_link_failure(const SerialLink& link, LinkStep step, int error)
@@ -51,20 +53,20 @@ int print_existing_com_ports(const bool (&exists)[MAX_PORT + 1])
     int listed = 0;
     for (int port = 1; port <= MAX_PORT; ++port) {
         if (exists[port])
-            std::fprintf(stderr, listed++ ? ", sj -%d" : "sj: ports that exist: sj -%d", port);
+            note_to_operator(listed++ ? ", sj -%d" : "sj: ports that exist: sj -%d", port);
     }
     if (listed)
-        std::fputc('\n', stderr);
+        note_to_operator("\n");
     return listed;
 }
 
 void report_no_port_found()
 {
-    std::fprintf(stderr, "sj: no serial port found; see \"Finding the port\" in sj's README\n");
+    note_to_operator("sj: no serial port found; see \"Finding the port\" in sj's README\n");
 }
 
 void hint_silent_radio()
 {
-    std::fprintf(stderr, "sj: no answer from the radio yet. Check that it is switched on, that its CAT rate is "
+    note_to_operator("sj: no answer from the radio yet. Check that it is switched on, that its CAT rate is "
                          "38400 baud and that the cable is in its CAT jack. Ctrl-C stops sj.\n");
 }

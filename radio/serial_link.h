@@ -14,6 +14,7 @@ struct SerialLink {
     char name[MAX_DEVICE_PATH + 1];  // "COM1:" .. "COM256:", or the device path; shown in messages
     std::intptr_t handle;            // file descriptor on POSIX, HANDLE on Win32
     bool hinted;                     // the silent-radio hint has been given
+    bool exclusive;                  // POSIX: the exclusive flag is set, to be cleared by release_link
 };
 
 // How long a read waits for a first byte before the operator is told what
@@ -50,6 +51,11 @@ int send_frame(SerialLink& link, const std::uint8_t* bytes, int count);
 // byte. Once in a run, after SILENCE_HINT_MS without a first byte, the hint
 // goes to standard error. Returns the count, or -1 after printing the failure.
 int receive(SerialLink& link, std::uint8_t* buffer, int size);
+
+// Gives the port back to others at the end of a run, on every path (POSIX:
+// clears the exclusive flag, which would outlive sj while another program
+// holds the port); the handle stays until close_link or the process ends.
+void release_link(SerialLink& link);
 
 // Releases the port; the result is of no interest.
 void close_link(SerialLink& link);

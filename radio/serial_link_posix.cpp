@@ -5,7 +5,9 @@
 #include "serial_link.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
@@ -46,9 +48,47 @@ int move_above_standard_streams(int fd)
     return moved;
 }
 
-// Opens without waiting for carrier, then takes the port for ourselves so
-// that a second program fails here, as it would on Windows.
-int open_exclusive(const char* path)
+// The port whose exclusive flag is set, for a signal that ends sj to clear:
+// the flag would outlive sj while another program holds the port.
+volatile sig_atomic_t exclusive_fd = -1;
+
+void clear_exclusive_and_die(int signal_number)
+{
+    if (exclusive_fd >= 0)
+        ioctl(exclusive_fd, TIOCNXCL);
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+// Only signals that would end sj as they stand: one ignored stays ignored.
+void clear_exclusive_on_fatal_signals()
+{
+    static const int fatal[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+    for (int signal_number : fatal) {
+        struct sigaction old_action = {};
+        if (sigaction(signal_number, nullptr, &old_action) == 0 && old_action.sa_handler == SIG_DFL) {
+            struct sigaction action = {};
+            action.sa_handler = clear_exclusive_and_die;
+            sigaction(signal_number, &action, nullptr);
+        }
+    }
+}
+
+// Keeps programs that open the port after us out, where the driver allows
+// it; the lock is what counts. A pty would keep the flag after its last close.
+void take_exclusively(SerialLink& link)
+{
+    int fd = static_cast<int>(link.handle);
+    if (is_pseudo_terminal(fd) || ioctl(fd, TIOCEXCL) != 0)
+        return;
+    link.exclusive = true;
+    exclusive_fd = fd;
+    clear_exclusive_on_fatal_signals();
+}
+
+// Opens without waiting for carrier, then locks the port so that a second
+// program fails here, as it would on Windows.
+int open_locked(const char* path)
 {
     int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd >= 0 && fd <= 2)
@@ -61,8 +101,6 @@ int open_exclusive(const char* path)
         errno = error;
         return -1;
     }
-    if (!is_pseudo_terminal(fd))
-        ioctl(fd, TIOCEXCL);  // where the driver allows it; the lock is what counts
     return fd;
 }
 
@@ -112,25 +150,54 @@ void report_open_failure(const SerialLink& link, int error)
         list_existing_ports();
 }
 
+// The operator's own terminal or the console would be set raw and written
+// on: never touched. The messages name the device behind a COM number.
+void report_refusal(const SerialLink& link, const char* path, NotARadioLine why)
+{
+    char device[2 * MAX_DEVICE_PATH + 8];
+    if (std::strcmp(link.name, path) == 0)
+        std::snprintf(device, sizeof device, "%s", path);
+    else
+        std::snprintf(device, sizeof device, "%s (%s)", link.name, path);
+    std::printf("Not opening %s: it is %s, not a radio's line.\n", device,
+                why == NotARadioLine::OwnTerminal ? "the terminal sj runs in" : "the system console");
+    list_existing_ports();
+}
+
+// A failed step still gives the port back to others.
+bool fail_open(SerialLink& link, LinkStep step, int error)
+{
+    report_link_failure(link, step, error);
+    release_link(link);
+    return false;
+}
+
 // The steps after the name: the same for a COM number and a device path.
 bool open_device(SerialLink& link, const char* path)
 {
-    int fd = open_exclusive(path);
+    NotARadioLine why = not_a_radio_line(path);
+    int fd = why == NotARadioLine::No ? open_locked(path) : -1;
+    if (fd >= 0 && is_controlling_terminal(fd)) {
+        close(fd);  // opened without a setting; the lock goes with it
+        fd = -1;
+        why = NotARadioLine::OwnTerminal;
+    }
+    if (why != NotARadioLine::No) {
+        report_refusal(link, path, why);
+        return false;
+    }
     if (fd < 0) {
         report_open_failure(link, errno);
         return false;
     }
     link.handle = fd;
+    take_exclusively(link);
     termios tio;
-    if (tcgetattr(fd, &tio) != 0) {
-        report_link_failure(link, LinkStep::ReadLineSettings, errno);
-        return false;
-    }
+    if (tcgetattr(fd, &tio) != 0)
+        return fail_open(link, LinkStep::ReadLineSettings, errno);
     make_cat_settings(tio);
-    if (tcsetattr(fd, TCSANOW, &tio) != 0 || !clear_modem_lines(fd)) {
-        report_link_failure(link, LinkStep::ApplyLineSettings, errno);
-        return false;
-    }
+    if (tcsetattr(fd, TCSANOW, &tio) != 0 || !clear_modem_lines(fd))
+        return fail_open(link, LinkStep::ApplyLineSettings, errno);
     // The read rule needs no device setting here: receive() keeps the time.
     std::printf("Serial port %s successfully reconfigured.\n\n", link.name);
     return true;
@@ -214,8 +281,18 @@ int receive(SerialLink& link, std::uint8_t* buffer, int size)
     return got;
 }
 
+void release_link(SerialLink& link)
+{
+    if (!link.exclusive)
+        return;
+    exclusive_fd = -1;
+    ioctl(static_cast<int>(link.handle), TIOCNXCL);
+    link.exclusive = false;
+}
+
 void close_link(SerialLink& link)
 {
+    release_link(link);
     close(static_cast<int>(link.handle));
     link.handle = -1;
 }

@@ -8,8 +8,13 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
 #include <list>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -35,7 +40,8 @@ TEST_F(EndToEnd, ReadRunOnThreePorts)
     }
 }
 
-// A missing port names those that exist, on standard error only.
+// A missing port names those that exist, on standard error, after the
+// failure in a log of both streams.
 TEST_F(EndToEnd, MissingDeviceAndNonSerialDeviceFailAtTheOpen)
 {
     radio_on(12);
@@ -43,7 +49,9 @@ TEST_F(EndToEnd, MissingDeviceAndNonSerialDeviceFailAtTheOpen)
     mkdir(by_id.c_str(), 0755);
     ASSERT_EQ(symlink(link_for(12).c_str(), named.c_str()), 0);
     unlink(link_for(7).c_str());
-    ProcessResult missing = sj({"-7"});
+    ProcessOptions one_stream;  // as `sj -7 >log 2>&1`: the events in their order
+    one_stream.err_to_out = true;
+    ProcessResult missing = sj({"-7"}, "", one_stream);
     ProcessResult missing_path = sj({by_id + "/nowhere"});
     unlink(named.c_str());
     unlink(link_for(8).c_str());
@@ -57,8 +65,7 @@ TEST_F(EndToEnd, MissingDeviceAndNonSerialDeviceFailAtTheOpen)
     expect_clean(not_serial);
     if (!under_wine) {
         const std::string exist = "sj: ports that exist: sj -12\nsj: by name: sj " + named + "\n";
-        EXPECT_EQ(missing.out, sj_banner() + "CreateFile failed opening COM7: with error 2.\n");
-        EXPECT_EQ(missing.err, exist);
+        EXPECT_EQ(missing.out, sj_banner() + "CreateFile failed opening COM7: with error 2.\n" + exist);
         EXPECT_EQ(missing_path.out, sj_banner() + "CreateFile failed opening " + by_id + "/nowhere with error 2.\n");
         EXPECT_EQ(missing_path.err, exist);
         EXPECT_EQ(not_serial.out, sj_banner() + "GetCommState failed with error 25.\n");
@@ -164,7 +171,42 @@ TEST_F(EndToEnd, NoYesNoWrite)
     }
 }
 
-#ifdef SJ_E2E_WINE
+#ifndef SJ_E2E_WINE
+// sj never takes the terminal it runs in (by /dev/tty or by name) nor the
+// console: nothing set or written there, no exclusive flag left, not listed.
+TEST_F(EndToEnd, RefusesItsOwnTerminalAndTheConsole)
+{
+    int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    SimRadio& radio = radio_on(6);
+    const std::string own = ptsname(master), console = std::filesystem::read_symlink(link_for(6)).string();
+    int terminal = open(own.c_str(), O_RDWR | O_NOCTTY);
+    termios before{}, after{};
+    ASSERT_EQ(tcgetattr(terminal, &before), 0);
+    std::ofstream(sim_ports + "/console-active") << "tty0 " << console.substr(5) << "\n";
+    const struct { std::string word, shown, why; } cases[] = {{"/dev/tty", "/dev/tty", "the terminal sj runs in"},
+        {own, own, "the terminal sj runs in"}, {"-6", "COM6: (" + link_for(6) + ")", "the system console"}};
+    for (const auto& c : cases) {
+        ProcessOptions options;
+        options.controlling_terminal = own;
+        ProcessResult run = sj({c.word}, "", options);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, sj_banner() + "Not opening " + c.shown + ": it is " + c.why + ", not a radio's line.\n");
+        EXPECT_EQ(run.err, "sj: no serial port found; see \"Finding the port\" in sj's README\n");
+    }
+    std::remove((sim_ports + "/console-active").c_str());
+    char written;
+    int exclusive = 1;
+    EXPECT_EQ(read(master, &written, 1), -1);
+    EXPECT_EQ(ioctl(terminal, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    ASSERT_EQ(tcgetattr(terminal, &after), 0);
+    EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
+    EXPECT_EQ(frames_in(stop_sim_radio(radio)), std::vector<std::string>{});
+    close(terminal);
+    close(master);
+}
+#else
 // What the port holds once opened as sj opens it, read back through Wine.
 TEST_F(EndToEnd, PortHoldsTheCatLineAndTheTimeouts)
 {

@@ -120,7 +120,7 @@ TEST_F(Faults, LostOutputEndsWithStatus1)
         ProcessResult run = sj(c.words, "YES\n", options);
         std::string log = stop_sim_radio(radio);
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.err, std::string("sj: cannot write standard output: ") + c.error + "\n");
+        EXPECT_EQ(run.err, (c.frames ? "" : port_forms_note()) + "sj: cannot write standard output: " + c.error + "\n");
         EXPECT_EQ(frames_in(log).size(), c.frames);
         EXPECT_EQ(eeprom_in(log), c.frames == 3 ? "70 06" : "D8 BF");
     }
@@ -291,8 +291,11 @@ TEST_F(Faults, RandomRunsKeepTheInvariant)
         EXPECT_TRUE(run.status == 0 || run.status == 1) << run.status;
         EXPECT_EQ(run.signal, 0);
         EXPECT_FALSE(run.timed_out);
-        // Standard error names the ports that exist, and only after a missing one.
-        EXPECT_EQ(run.err.empty(), run.out.find(" with error 2.\n") == std::string::npos) << run.err;
+        // Standard error names the ports that exist only after a missing one,
+        // the port's forms only after the usage text.
+        bool usage = run.out.ends_with(usage_text()), missing = run.out.ends_with(" with error 2.\n");
+        EXPECT_EQ(run.err.starts_with("sj: ports that exist") || run.err.starts_with("sj: no serial port"), missing) << run.err;
+        EXPECT_EQ(run.err == port_forms_note(), usage) << run.err;
         bool option = !c.words.empty() && !c.words[0].empty() && c.words[0][0] == '-';
         std::size_t bytes_at = option ? 1 : 0;
         bool yes = c.input && c.input->starts_with("YES");

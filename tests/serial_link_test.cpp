@@ -167,13 +167,15 @@ TEST_F(Link, ClearsDtrAndRtsAndTakesASerialPortExclusively)
         open_com1(link);
         fstat_says_serial_port = false;
         close_link(link);
-        bool cleared = false, exclusive = false;
+        bool cleared = false, exclusive = false, given_back = false;
         for (const IoctlCall& call : ioctl_calls) {
             cleared |= call.request == TIOCMBIC && call.lines == (TIOCM_DTR | TIOCM_RTS);
             exclusive |= call.request == TIOCEXCL;
+            given_back |= exclusive && call.request == TIOCNXCL;  // the flag must not outlive sj
         }
         EXPECT_TRUE(cleared);
         EXPECT_EQ(exclusive, serial_port);
+        EXPECT_EQ(given_back, serial_port);
     }
 }
 

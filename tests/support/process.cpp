@@ -44,7 +44,12 @@ int input_fd(const ProcessOptions& options, int& writer)
         dup2(open(options.stdout_to, O_WRONLY), 1);
     else
         close(1);
-    dup2(err, 2);
+    dup2(options.err_to_out ? 1 : err, 2);
+    if (!options.controlling_terminal.empty() && setsid() >= 0) {
+        int terminal = open(options.controlling_terminal.c_str(), O_RDWR);  // without O_NOCTTY: it becomes ours
+        if (terminal > 2)
+            close(terminal);
+    }
     std::signal(SIGPIPE, SIG_DFL);  // the tests ignore it, the tool must not inherit that
     for (const std::string& assignment : options.env)
         putenv(const_cast<char*>(assignment.c_str()));

@@ -27,6 +27,8 @@ struct ProcessOptions {
     const char* stdout_to = nullptr;   // a file instead of the pipe; "" closes standard output
     int timeout_ms = 10000;            // then SIGKILL
     std::vector<std::string> env;      // NAME=value added to the environment
+    bool err_to_out = false;           // standard error into standard output's pipe, as 2>&1
+    std::string controlling_terminal;  // a terminal the child takes as its own, in a session of its own
 };
 
 ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options);

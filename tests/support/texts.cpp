@@ -41,3 +41,10 @@ std::string write_prompt(const std::string& b1, const std::string& b2)
     return "\nAbout to write the values " + b1 + " " + b2 + " to the EEPROM\n"
            "Are you SURE you want to do this ?\nPlease answer YES to continue > ";
 }
+
+std::string port_forms_note(bool device_paths)
+{
+    return std::string("sj: the port is -1 to -256 (COM1: to COM256:)") +
+           (device_paths ? ", or a device path such as /dev/serial0" : "") +
+           "; see \"Finding the port\" in sj's README\n";
+}

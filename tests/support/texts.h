@@ -5,6 +5,8 @@
 
 std::string banner(const std::string& program = "sj");
 std::string usage_text();
+// The line on standard error after the usage text (device paths: POSIX).
+std::string port_forms_note(bool device_paths = true);
 std::string port_message(int port);
 std::string jumper_line(const std::string& bytes);  // bytes as printed, e.g. "D8 BF "
 // The write dialogue up to the prompt, for byte1 and byte2 in lower-case hex.

@@ -1,0 +1,31 @@
+// Notes to the operator on standard error, in order with standard output,
+// and the one record of whether standard output has lost anything.
+#include "operator_note.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+int first_output_error = 0;
+
+}  // namespace
+
+int flush_standard_output()
+{
+    errno = 0;
+    bool failed = std::fflush(stdout) != 0 || std::ferror(stdout);
+    if (failed && first_output_error == 0)
+        first_output_error = errno ? errno : EIO;
+    return first_output_error;
+}
+
+void note_to_operator(const char* format, ...)
+{
+    flush_standard_output();  // a failure is kept for the end of the run
+    std::va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+}
