@@ -59,7 +59,7 @@ void show_usage()
 // standard error.
 void note_port_forms()
 {
-    note_to_operator("sj: the port is -1 to -%d (COM1: to COM%d:)%s; see \"Finding the port\" in sj's README\n",
+    std::fprintf(operator_notes(), "sj: the port is -1 to -%d (COM1: to COM%d:)%s; see \"Finding the port\" in sj's README\n",
                      MAX_PORT, MAX_PORT, is_device_path("/dev/serial0") ? ", or a device path such as /dev/serial0" : "");
 }
 

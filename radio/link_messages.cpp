@@ -53,20 +53,20 @@ int print_existing_com_ports(const bool (&exists)[MAX_PORT + 1])
     int listed = 0;
     for (int port = 1; port <= MAX_PORT; ++port) {
         if (exists[port])
-            note_to_operator(listed++ ? ", sj -%d" : "sj: ports that exist: sj -%d", port);
+            std::fprintf(operator_notes(), listed++ ? ", sj -%d" : "sj: ports that exist: sj -%d", port);
     }
     if (listed)
-        note_to_operator("\n");
+        std::fputc('\n', operator_notes());
     return listed;
 }
 
 void report_no_port_found()
 {
-    note_to_operator("sj: no serial port found; see \"Finding the port\" in sj's README\n");
+    std::fprintf(operator_notes(), "sj: no serial port found; see \"Finding the port\" in sj's README\n");
 }
 
 void hint_silent_radio()
 {
-    note_to_operator("sj: no answer from the radio yet. Check that it is switched on, that its CAT rate is "
+    std::fprintf(operator_notes(), "sj: no answer from the radio yet. Check that it is switched on, that its CAT rate is "
                          "38400 baud and that the cable is in its CAT jack. Ctrl-C stops sj.\n");
 }

@@ -3,7 +3,6 @@
 #include "operator_note.h"
 
 #include <cerrno>
-#include <cstdarg>
 #include <cstdio>
 
 namespace {
@@ -21,11 +20,8 @@ int flush_standard_output()
     return first_output_error;
 }
 
-void note_to_operator(const char* format, ...)
+std::FILE* operator_notes()
 {
     flush_standard_output();  // a failure is kept for the end of the run
-    std::va_list args;
-    va_start(args, format);
-    std::vfprintf(stderr, format, args);
-    va_end(args);
+    return stderr;
 }

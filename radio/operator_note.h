@@ -3,13 +3,11 @@
 // log of both streams reads in the order of events.
 #pragma once
 
-#if defined(__GNUC__)
-#define SJ_PRINTF_FORMAT(format_at, args_at) __attribute__((format(printf, format_at, args_at)))
-#else
-#define SJ_PRINTF_FORMAT(format_at, args_at)
-#endif
+#include <cstdio>
 
-void note_to_operator(const char* format, ...) SJ_PRINTF_FORMAT(1, 2);
+// Standard error, once standard output has been flushed: where each note
+// is printed.
+std::FILE* operator_notes();
 
 // Flushes standard output. Returns 0, or once anything was lost there the
 // first failure's error number, however many flushes came after it.

@@ -72,7 +72,7 @@ int list_named_ports()
         char path[PATH_MAX];
         std::snprintf(path, sizeof path, "%s/%s", SJ_SERIAL_BY_ID_DIR, entries[i]->d_name);
         if (not_a_radio_line(path) == NotARadioLine::No) {
-            note_to_operator("sj: by name: sj %s\n", path);
+            std::fprintf(operator_notes(), "sj: by name: sj %s\n", path);
             ++listed;
         }
         std::free(entries[i]);
