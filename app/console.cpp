@@ -63,6 +63,15 @@ void note_port_forms()
                      MAX_PORT, MAX_PORT, is_device_path("/dev/serial0") ? ", or a device path such as /dev/serial0" : "");
 }
 
+// A radio answers a read with its two bytes; other counts are shown as they
+// came, and the operator is told what that may mean before deciding.
+void note_odd_read(int count, RunMode mode)
+{
+    std::fprintf(operator_notes(), "sj: the radio's answer had %d byte%s, not 2, so the values shown may not be the "
+                                   "jumpers (a wrong CAT rate, a noisy line)%s\n", count, count == 1 ? "" : "s",
+                 mode == RunMode::Write ? "; check them before answering YES" : "");
+}
+
 // The run once the port is open: the read, and the write dialogue.
 int run_on_link(SerialLink& link, const CommandLine& command)
 {
@@ -70,6 +79,8 @@ int run_on_link(SerialLink& link, const CommandLine& command)
     if (!read_jumpers(link, answer))
         return 1;
     print_byte_line("Software jumpers are set to ", answer.count, answer.bytes);
+    if (answer.count != 2)
+        note_odd_read(answer.count, command.mode);
     if (command.mode == RunMode::ReadOnly)
         return 0;
     return run_write_dialogue(link, command.b1, command.b2);

@@ -3,30 +3,71 @@
 #include "operator_note.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
+
+constexpr int FRAME_SIZE = sizeof CatFrame::bytes;
+constexpr int ANSWER_SIZE = sizeof Answer::bytes;
 
 CatFrame make_frame(std::uint8_t data1, std::uint8_t data2, std::uint8_t opcode)
 {
     return CatFrame{{0x00, JUMPER_ADDRESS, data1, data2, opcode}};
 }
 
+// The answer to this command is judged only by what comes after it: the
+// line must have fallen quiet, and what waits on it is dropped.
+bool clear_the_line(SerialLink& link)
+{
+    if (!wait_for_quiet_line(link)) {
+        std::printf("Error: bytes kept coming from the radio for %d seconds without a pause; command not sent\n",
+                    NOISY_LINE_LIMIT_MS / 1000);
+        return false;
+    }
+    return discard_input(link);
+}
+
+// An interface that echoes puts the frame on the line ahead of the radio's
+// answer. A radio's answer is shorter than a frame, so an answer that
+// begins with the very frame sent is an echo: the radio's own answer
+// follows it, read by the same rule.
+int receive_answer(SerialLink& link, const CatFrame& frame, Answer& answer)
+{
+    std::uint8_t first[FRAME_SIZE];
+    int count = receive(link, first, FRAME_SIZE);
+    if (count == FRAME_SIZE && std::memcmp(first, frame.bytes, FRAME_SIZE) == 0) {
+        if (!link.echo_noted)
+            std::fprintf(operator_notes(), "sj: the interface echoes what sj sends; the echo is left out of the "
+                                           "answers shown\n");
+        link.echo_noted = true;
+        return receive(link, answer.bytes, ANSWER_SIZE);
+    }
+    if (count > ANSWER_SIZE)
+        count = ANSWER_SIZE;  // the rest of a long answer is dropped before the next command
+    if (count > 0)
+        std::memcpy(answer.bytes, first, static_cast<std::size_t>(count));
+    return count;
+}
+
 bool exchange(SerialLink& link, const CatFrame& frame, const char* short_write_format, Answer& answer)
 {
-    // The answer to this command is judged only by what comes after it.
-    if (!discard_input(link))
+    if (!clear_the_line(link))
         return false;
-    int written = send_frame(link, frame.bytes, sizeof frame.bytes);
+    int written = send_frame(link, frame.bytes, FRAME_SIZE);
     if (written < 0)
         return false;
-    if (written != static_cast<int>(sizeof frame.bytes)) {
+    if (written != FRAME_SIZE) {
         std::printf(short_write_format, written);
         return false;
+    }
+    if (frame.bytes[4] == EEPROM_WRITE) {
+        link.write_sent = true;
+        link.hinted = false;  // a silence from here on has another meaning
     }
     // The radio may never answer; what was printed so far must not be lost
     // if the operator gives up with Ctrl-C.
     flush_standard_output();
-    answer.count = receive(link, answer.bytes, sizeof answer.bytes);
+    answer.count = receive_answer(link, frame, answer);
     return answer.count >= 0;
 }
 

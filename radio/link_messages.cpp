@@ -9,14 +9,19 @@ void name_link(SerialLink& link, int port)
     char name[16];
     std::snprintf(name, sizeof name, "COM%d:", port);
     name_link_at(link, name);
+    link.port = port;
 }
 
 void name_link_at(SerialLink& link, const char* path)
 {
     std::snprintf(link.name, sizeof link.name, "%s", path);
+    link.port = 0;
     link.handle = -1;
     link.hinted = false;
+    link.write_sent = false;
+    link.echo_noted = false;
     link.exclusive = false;
+    link.last_byte_us = -1;
 }
 
 void report_link_failure(const SerialLink& link, LinkStep step, int error)
@@ -65,8 +70,20 @@ void report_no_port_found()
     std::fprintf(operator_notes(), "sj: no serial port found; see \"Finding the port\" in sj's README\n");
 }
 
-void hint_silent_radio()
+// Once the write frame is out, a silence says nothing of the cable: the
+// operator needs to know that the bytes may or may not be in the radio.
+void hint_silent_radio(const SerialLink& link)
 {
-    std::fprintf(operator_notes(), "sj: no answer from the radio yet. Check that it is switched on, that its CAT rate is "
-                         "38400 baud and that the cable is in its CAT jack. Ctrl-C stops sj.\n");
+    if (!link.write_sent) {
+        std::fprintf(operator_notes(), "sj: no answer from the radio yet. Check that it is switched on, that its CAT rate "
+                                       "is 38400 baud and that the cable is in its CAT jack. Ctrl-C stops sj.\n");
+        return;
+    }
+    char again[MAX_DEVICE_PATH + 8];
+    if (link.port > 0)
+        std::snprintf(again, sizeof again, "sj -%d", link.port);
+    else
+        std::snprintf(again, sizeof again, "sj %s", link.name);
+    std::fprintf(operator_notes(), "sj: no answer from the radio since the write command was sent. The radio may or may "
+                                   "not hold the new bytes. Ctrl-C stops sj; then %s reads them.\n", again);
 }

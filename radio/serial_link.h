@@ -12,14 +12,24 @@ constexpr int MAX_DEVICE_PATH = 255;      // a longer path is no serial device's
 
 struct SerialLink {
     char name[MAX_DEVICE_PATH + 1];  // "COM1:" .. "COM256:", or the device path; shown in messages
+    int port;                        // the COM number, 0 for a device path
     std::intptr_t handle;            // file descriptor on POSIX, HANDLE on Win32
-    bool hinted;                     // the silent-radio hint has been given
+    bool hinted;                     // the silent-radio hint has been given at this stage
+    bool write_sent;                 // the write frame is out: a silence now leaves its fate open
+    bool echo_noted;                 // the operator has been told that the interface echoes
     bool exclusive;                  // POSIX: the exclusive flag is set, to be cleared by release_link
+    long long last_byte_us;          // when the last byte came, on the link's clock; -1 before any
 };
 
 // How long a read waits for a first byte before the operator is told what
 // to check. The wait itself goes on without limit.
 constexpr int SILENCE_HINT_MS = 2000;
+
+// A command goes out only once nothing has come for QUIET_LINE_MS (the
+// radio's own limit between the bytes of an answer); bytes that keep coming
+// for NOISY_LINE_LIMIT_MS without such a pause end the run.
+constexpr int QUIET_LINE_MS = 200;
+constexpr int NOISY_LINE_LIMIT_MS = 2000;
 
 // Opens COM<port>: and applies the line settings and time-outs. Prints the
 // port message on success, the failing step's message otherwise.
@@ -36,6 +46,11 @@ bool open_link_at(SerialLink& link, const char* path);
 // After a port that does not exist: the ports that do, on standard error,
 // as the user would type them.
 void list_existing_ports();
+
+// Waits until nothing has come for QUIET_LINE_MS since the last byte
+// received, dropping what comes meanwhile; at once before any byte has come.
+// False when bytes kept coming for NOISY_LINE_LIMIT_MS.
+bool wait_for_quiet_line(SerialLink& link);
 
 // Drops whatever waits in the port's input, so that a late or overlong
 // answer cannot pass for the start of the next one. False after printing
@@ -64,7 +79,8 @@ void close_link(SerialLink& link);
 void name_link(SerialLink& link, int port);
 void name_link_at(SerialLink& link, const char* path);
 void report_link_failure(const SerialLink& link, LinkStep step, int error);
-void hint_silent_radio();
+// The silent-radio hint, for the stage the run is at.
+void hint_silent_radio(const SerialLink& link);
 // The port list's texts: the COM ports marked in `exists` on one line
 // (returns how many), or that there is none.
 int print_existing_com_ports(const bool (&exists)[MAX_PORT + 1]);

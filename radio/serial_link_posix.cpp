@@ -227,6 +227,29 @@ bool open_link_at(SerialLink& link, const char* path)
     return open_device(link, path);
 }
 
+bool wait_for_quiet_line(SerialLink& link)
+{
+    if (link.last_byte_us < 0)
+        return true;  // nothing has come yet: nothing to wait for
+    int fd = static_cast<int>(link.handle);
+    long long give_up_us = now_us() + NOISY_LINE_LIMIT_MS * 1000LL;
+    for (;;) {
+        int quiet_left_ms = ms_left_until(link.last_byte_us + QUIET_LINE_MS * 1000LL);
+        pollfd pfd = {fd, POLLIN, 0};
+        int ready = poll(&pfd, 1, quiet_left_ms);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return true;  // quiet; a failing poll is left to the discard and the write to report
+        std::uint8_t dropped[64];
+        if (read(fd, dropped, sizeof dropped) <= 0)
+            return true;  // hung up: the next step reports it
+        link.last_byte_us = now_us();
+        if (link.last_byte_us >= give_up_us)
+            return false;
+    }
+}
+
 bool discard_input(SerialLink& link)
 {
     if (tcflush(static_cast<int>(link.handle), TCIFLUSH) == 0)
@@ -258,7 +281,7 @@ int receive(SerialLink& link, std::uint8_t* buffer, int size)
         bool hint_due = got == 0 && !link.hinted;
         int ready = poll(&pfd, 1, hint_due ? SILENCE_HINT_MS : ms_left_until(deadline_us));
         if (ready == 0 && hint_due) {
-            hint_silent_radio();
+            hint_silent_radio(link);
             link.hinted = true;
             continue;  // and wait on as before
         }
@@ -276,7 +299,8 @@ int receive(SerialLink& link, std::uint8_t* buffer, int size)
             return -1;
         }
         got += static_cast<int>(n);
-        deadline_us = now_us() + READ_GAP_MS * 1000LL;
+        link.last_byte_us = now_us();
+        deadline_us = link.last_byte_us + READ_GAP_MS * 1000LL;
     }
     return got;
 }

@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr DWORD READ_GAP_MS = 100;
+
 HANDLE handle_of(const SerialLink& link)
 {
     return reinterpret_cast<HANDLE>(link.handle);
@@ -71,7 +73,7 @@ bool open_device(SerialLink& link, const char* device)
         return false;
     }
     // No overall limit: wait for the first byte, then end after a 100 ms gap.
-    COMMTIMEOUTS timeouts = {.ReadIntervalTimeout = 100,
+    COMMTIMEOUTS timeouts = {.ReadIntervalTimeout = READ_GAP_MS,
                              .ReadTotalTimeoutMultiplier = 0,
                              .ReadTotalTimeoutConstant = 0,
                              .WriteTotalTimeoutMultiplier = 0,
@@ -111,6 +113,43 @@ bool open_link_at(SerialLink& link, const char* path)
     return open_device(link, path);
 }
 
+namespace {
+
+long long now_us()
+{
+    return static_cast<long long>(GetTickCount64()) * 1000;
+}
+
+// How many bytes wait in the port's input; 0 when that cannot be told.
+DWORD bytes_waiting(HANDLE handle)
+{
+    DWORD errors = 0;
+    COMSTAT status = {};
+    return ClearCommError(handle, &errors, &status) ? status.cbInQue : 0;
+}
+
+}  // namespace
+
+// ReadFile's time-outs stay those of the read rule: the input queue is
+// looked at every 10 ms instead, and what comes is dropped.
+bool wait_for_quiet_line(SerialLink& link)
+{
+    if (link.last_byte_us < 0)
+        return true;  // nothing has come yet: nothing to wait for
+    long long give_up_us = now_us() + NOISY_LINE_LIMIT_MS * 1000LL;
+    for (;;) {
+        if (bytes_waiting(handle_of(link)) > 0) {
+            PurgeComm(handle_of(link), PURGE_RXCLEAR);
+            link.last_byte_us = now_us();
+            if (link.last_byte_us >= give_up_us)
+                return false;
+        }
+        if (now_us() >= link.last_byte_us + QUIET_LINE_MS * 1000LL)
+            return true;
+        Sleep(10);
+    }
+}
+
 bool discard_input(SerialLink& link)
 {
     if (PurgeComm(handle_of(link), PURGE_RXCLEAR))
@@ -134,6 +173,7 @@ namespace {
 // The silent-radio hint comes from a thread of its own: ReadFile blocks, and
 // its time-outs are the read rule's, not to be bent for the hint.
 struct SilenceWatch {
+    const SerialLink* link = nullptr;
     HANDLE answered = nullptr;  // set once ReadFile has returned
     HANDLE thread = nullptr;
     bool hinted = false;
@@ -143,7 +183,7 @@ DWORD WINAPI hint_unless_answered(void* context)
 {
     SilenceWatch& watch = *static_cast<SilenceWatch*>(context);
     if (WaitForSingleObject(watch.answered, SILENCE_HINT_MS) == WAIT_TIMEOUT) {
-        hint_silent_radio();
+        hint_silent_radio(*watch.link);
         watch.hinted = true;
     }
     return 0;
@@ -173,6 +213,7 @@ void stop_watch(SilenceWatch& watch)
 int receive(SerialLink& link, std::uint8_t* buffer, int size)
 {
     SilenceWatch watch;
+    watch.link = &link;
     if (!link.hinted)
         start_watch(watch);
     DWORD got = 0;
@@ -184,6 +225,9 @@ int receive(SerialLink& link, std::uint8_t* buffer, int size)
         report_link_failure(link, LinkStep::ReadAnswer, error);
         return -1;
     }
+    // A read short of `size` ended with the gap: its last byte came that much earlier.
+    if (got > 0)
+        link.last_byte_us = now_us() - (static_cast<int>(got) < size ? READ_GAP_MS * 1000LL : 0);
     return static_cast<int>(got);
 }
 

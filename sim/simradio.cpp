@@ -33,7 +33,8 @@ const char* const USAGE =
     "  --hangup-after N    hang up when the Nth frame arrives, without answering\n"
     "  --echo              echo every byte received before answering (one-wire interfaces)\n"
     "  --write-tail HEX    after the answer to a write, send these bytes too (e.g. E4E5)\n"
-    "  --tail-gap MS       wait MS milliseconds before the tail (default 0)\n";
+    "  --read-tail HEX     after the answer to a read, send these bytes too (e.g. 00)\n"
+    "  --tail-gap MS       wait MS milliseconds before a tail (default 0)\n";
 
 constexpr int MAX_LENGTHS = 16;
 constexpr int LONG_ANSWER = 6;
@@ -54,8 +55,10 @@ struct Options {
     int hangup_after = 0;  // 0 never hangs up
     int stores[2] = {-1, -1};  // bytes stored by an accepted write, -1: those written
     bool echo = false;
-    unsigned char tail[MAX_TAIL];
+    unsigned char tail[MAX_TAIL];  // after a write's answer
     int tail_count = 0;
+    unsigned char read_tail[MAX_TAIL];
+    int read_tail_count = 0;
     int tail_gap_ms = 0;
 };
 
@@ -96,17 +99,19 @@ bool parse_byte_pair(char** argv, int& i, int& first, int& second)
     return parse_int(argv[i - 1], 0, 255, first, 16) && parse_int(argv[i], 0, 255, second, 16);
 }
 
-bool parse_tail(const char* hex, Options& options)
+bool parse_tail(const char* hex, unsigned char (&tail)[MAX_TAIL], int& count)
 {
     std::size_t length = std::strlen(hex);
     if (length == 0 || length % 2 != 0 || length / 2 > MAX_TAIL)
         return false;
+    count = 0;
     for (std::size_t i = 0; i < length; i += 2) {
         char pair[3] = {hex[i], hex[i + 1], '\0'};
         int value;
         if (!parse_int(pair, 0, 255, value, 16))
             return false;
-        options.tail[options.tail_count++] = static_cast<unsigned char>(value);
+        tail[count] = static_cast<unsigned char>(value);
+        ++count;
     }
     return true;
 }
@@ -132,7 +137,10 @@ bool parse_options(int argc, char** argv, Options& o)
         } else if (!std::strcmp(a, "--echo")) {
             o.echo = true;
         } else if (!std::strcmp(a, "--write-tail") && has1) {
-            if (!parse_tail(argv[++i], o))
+            if (!parse_tail(argv[++i], o.tail, o.tail_count))
+                return false;
+        } else if (!std::strcmp(a, "--read-tail") && has1) {
+            if (!parse_tail(argv[++i], o.read_tail, o.read_tail_count))
                 return false;
         } else if (!std::strcmp(a, "--tail-gap") && has1) {
             if (!parse_int(argv[++i], 0, 60000, o.tail_gap_ms))
@@ -302,9 +310,11 @@ int serve(const Options& o, Pty& pty)
         int length = answer_length(o, frames, natural);
         sleep_ms(o.delay_ms);
         send_answer(o, pty.master, line, echoed + length);
-        if (frame[4] == 0xBC && length > 0 && o.tail_count > 0) {
+        bool read = frame[4] == 0xBB;
+        int tail_count = read ? o.read_tail_count : frame[4] == 0xBC ? o.tail_count : 0;
+        if (length > 0 && tail_count > 0) {
             sleep_ms(o.tail_gap_ms);
-            send_answer(o, pty.master, o.tail, o.tail_count);
+            send_answer(o, pty.master, read ? o.read_tail : o.tail, tail_count);
         }
     }
     // A frame already on the line when the stop came is still logged.

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <random>
@@ -33,38 +34,45 @@ struct FaultCase {
     const char* name;
     std::vector<std::string> radio;
     std::string after_port;  // what follows the port message
+    std::string err;
     int status;              // or HANGS
     int frames;              // how many frames reached the radio
     const char* eeprom;
 };
 
-// A write run of 70 06 with YES against a radio with bytes D8 BF; its EEPROM
-// holds its own addresses elsewhere, so long answers show where bytes came from.
+const std::string ODD1 = odd_read_note(1, true), ODD4 = odd_read_note(4, true);
+
+// A write run of 70 06 with YES typed at the prompt against a radio with
+// bytes D8 BF; its EEPROM holds its own addresses elsewhere, so long answers
+// show where bytes came from.
 const FaultCase fault_cases[] = {
-    {"first read: 1 byte", {"--lengths", "1"}, jumper_line("D8 ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 ") + DONE, 0, 3, "70 06"},
-    {"first read: 4 bytes", {"--lengths", "4"}, jumper_line("D8 BF 06 07 ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 ") + DONE, 0, 3, "70 06"},
+    {"first read: 1 byte", {"--lengths", "1"}, jumper_line("D8 ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 ") + DONE, ODD1, 0, 3, "70 06"},
+    {"first read: 4 bytes", {"--lengths", "4"}, jumper_line("D8 BF 06 07 ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 ") + DONE, ODD4, 0, 3, "70 06"},
     // Bytes left over from an answer are dropped before the next command.
-    {"first read: 6 bytes", {"--lengths", "6"}, jumper_line("D8 BF 06 07 ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 ") + DONE, 0, 3, "70 06"},
-    {"first read: 0 bytes", {"--lengths", "0"}, "", HANGS, 1, "D8 BF"},
-    {"write: 4 bytes", {"--lengths", "2,4"}, jumper_line("D8 BF ") + P + S + R("00 E1 E2 E3 ") + ACC + AGAIN + BACK("70 06 ") + DONE, 0, 3, "70 06"},
-    {"write: 6 bytes", {"--lengths", "2,6"}, jumper_line("D8 BF ") + P + S + R("00 E1 E2 E3 ") + ACC + AGAIN + BACK("70 06 ") + DONE, 0, 3, "70 06"},
-    {"write: 0 bytes", {"--lengths", "2,0"}, jumper_line("D8 BF ") + P + S, HANGS, 2, "70 06"},
-    {"read-back: 1 byte", {"--lengths", "2,1,1"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 ") + UNSURE, 1, 3, "70 06"},
+    {"first read: 6 bytes", {"--lengths", "6"}, jumper_line("D8 BF 06 07 ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 ") + DONE, ODD4, 0, 3, "70 06"},
+    {"first read: 0 bytes", {"--lengths", "0"}, "", "", HANGS, 1, "D8 BF"},
+    {"write: 4 bytes", {"--lengths", "2,4"}, jumper_line("D8 BF ") + P + S + R("00 E1 E2 E3 ") + ACC + AGAIN + BACK("70 06 ") + DONE, "", 0, 3, "70 06"},
+    {"write: 6 bytes", {"--lengths", "2,6"}, jumper_line("D8 BF ") + P + S + R("00 E1 E2 E3 ") + ACC + AGAIN + BACK("70 06 ") + DONE, "", 0, 3, "70 06"},
+    // Silent after the write frame: the hint says the write is out.
+    {"write: 0 bytes", {"--lengths", "2,0"}, jumper_line("D8 BF ") + P + S, write_hint("sj -4"), HANGS, 2, "70 06"},
+    {"read-back: 1 byte", {"--lengths", "2,1,1"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 ") + UNSURE, "", 1, 3, "70 06"},
     // Only an answer of exactly two bytes is the radio's read-back.
-    {"read-back: 4 bytes", {"--lengths", "2,1,4"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 06 07 ") + UNSURE, 1, 3, "70 06"},
-    {"read-back: 0 bytes", {"--lengths", "2,1,0"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN, HANGS, 3, "70 06"},
+    {"read-back: 4 bytes", {"--lengths", "2,1,4"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 06 07 ") + UNSURE, "", 1, 3, "70 06"},
+    {"read-back: 0 bytes", {"--lengths", "2,1,0"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN, "", HANGS, 3, "70 06"},
     // A line that hangs up before answering has failed the read.
-    {"hang-up at the first read", {"--hangup-after", "1"}, "ReadFile failed with error 5.\n", 1, 1, "D8 BF"},
-    {"hang-up at the write", {"--hangup-after", "2"}, jumper_line("D8 BF ") + P + S + "ReadFile failed with error 5.\n", 1, 2, "D8 BF"},
-    {"hang-up at the read-back", {"--hangup-after", "3"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + "ReadFile failed with error 5.\n", 1, 3, "70 06"},
-    {"says 00, stores other bytes", {"--stores", "12", "34"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("12 34 ") + UNSURE, 1, 3, "12 34"},
-    {"refused, a late 00 left over", {"--jumpers", "D8", "00", "--refuse", "05", "--gap", "150"}, jumper_line("D8 ") + P + S + R("05 ") + ERR + AGAIN + BACK("D8 "), 1, 3, "D8 00"},
+    {"hang-up at the first read", {"--hangup-after", "1"}, "ReadFile failed with error 5.\n", "", 1, 1, "D8 BF"},
+    {"hang-up at the write", {"--hangup-after", "2"}, jumper_line("D8 BF ") + P + S + "ReadFile failed with error 5.\n", "", 1, 2, "D8 BF"},
+    {"hang-up at the read-back", {"--hangup-after", "3"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + "ReadFile failed with error 5.\n", "", 1, 3, "70 06"},
+    {"says 00, stores other bytes", {"--stores", "12", "34"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("12 34 ") + UNSURE, "", 1, 3, "12 34"},
+    // A byte that comes after the read's answer, as YES does: the write waits for a quiet line.
+    {"refused, a late 00 left over", {"--jumpers", "D8", "00", "--refuse", "05", "--gap", "150"}, jumper_line("D8 ") + P + S + R("05 ") + ERR + AGAIN + BACK("D8 "), ODD1, 1, 3, "D8 00"},
+    // A slow radio's late tail of the bytes written is no read-back.
+    {"slow, a write tail", {"--delay", "300", "--write-tail", "7006", "--tail-gap", "150", "--stores", "12", "34"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("12 34 ") + UNSURE, "", 1, 3, "12 34"},
     // An interface that echoes the frame: its echo is no answer.
-    {"echo", {"--echo"}, jumper_line("00 04 00 00 ") + P + S + R("00 04 70 06 ") + ACC + AGAIN + BACK("00 04 00 00 ") + UNSURE, 1, 3, "70 06"},
-    {"write refused with 01", {"--refuse", "01"}, jumper_line("D8 BF ") + P + S + R("01 ") + ERR + AGAIN + BACK("D8 BF "), 1, 3, "D8 BF"},
-    {"garbage", {"--garbage"}, jumper_line("FF 7E ") + P + S + R("FF ") + ERR + AGAIN + BACK("FF 7E "), 1, 3, "70 06"},
-    // 300 ms between answer bytes: each answer ends after its first byte.
-    {"300 ms gap", {"--gap", "300"}, jumper_line("D8 ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 ") + UNSURE, 1, 3, "70 06"},
+    {"echo", {"--echo"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 ") + DONE, echo_note(), 0, 3, "70 06"},
+    {"echo, write refused", {"--echo", "--refuse", "01"}, jumper_line("D8 BF ") + P + S + R("01 ") + ERR + AGAIN + BACK("D8 BF "), echo_note(), 1, 3, "D8 BF"},
+    {"write refused with 01", {"--refuse", "01"}, jumper_line("D8 BF ") + P + S + R("01 ") + ERR + AGAIN + BACK("D8 BF "), "", 1, 3, "D8 BF"},
+    {"garbage", {"--garbage"}, jumper_line("FF 7E ") + P + S + R("FF ") + ERR + AGAIN + BACK("FF 7E "), "", 1, 3, "70 06"},
 };
 
 class Faults : public EndToEnd {};
@@ -76,19 +84,12 @@ TEST_F(Faults, EachFaultAtEachExchange)
         std::string expected_out = sj_banner() + port_message(4) + c.after_port;
         ProcessOptions options;
         if (c.status == HANGS)  // Ctrl-C once all is shown and sj waits for the radio
-            options.interrupt_when = [&expected_out](const ProcessResult& run) { return run.out == expected_out; };
+            options.interrupt_when = [&](const ProcessResult& run) { return run.out == expected_out && run.err == c.err; };
+        options.input_when = [](const ProcessResult& run) { return run.out.ends_with("> "); };
         SimRadio radio = start_sim_radio(SIMRADIO, link_for(4), c.radio);
-        // YES once the prompt is up and the radio has had its say, after a
-        // pause, as a person types it.
-        options.input_when = [&radio](const ProcessResult& run) {
-            if (!run.out.ends_with("> ") || radio_log(radio).find("tx") == std::string::npos)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            return true;
-        };
         ProcessResult run = sj({"-4", "70", "06"}, "YES\n", options);
         std::string log = stop_sim_radio(radio);
-        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.err, c.err);
         EXPECT_FALSE(run.timed_out);
         if (c.status == HANGS)
             EXPECT_EQ(run.signal, SIGINT);
@@ -234,10 +235,12 @@ private:
             {"--short"}, {"--long"}, {"--garbage"}, {"--echo"}, {"--gap", std::to_string(pick(0, 1) ? 30 : 150)},
             {"--hangup-after", std::to_string(pick(1, 3))},
             {"--lengths", std::to_string(pick(1, 6)) + "," + std::to_string(pick(1, 6)) + "," + std::to_string(pick(1, 6))},
-            {"--write-tail", written.empty() ? std::string(b4) + b5 : written, "--tail-gap", pick(0, 1) ? "0" : "150"},
+            {"--write-tail", written.empty() ? std::string(b4) + b5 : written, "--tail-gap", pick(0, 1) ? "0" : "150",
+             "--delay", pick(0, 1) ? "0" : "300"},
+            {"--read-tail", b4, "--tail-gap", pick(0, 1) ? "30" : "150"}, {"--delay", "300"},
         };
         std::vector<std::string> stores[] = {{"--refuse", "00"}, {"--refuse", b4}, {"--stores", b4, b5}, {"--jumpers", b4, b5}};
-        std::vector<std::string> options = shapes[pick(0, 7)];
+        std::vector<std::string> options = shapes[pick(0, 9)];
         const std::vector<std::string>& storage = stores[pick(0, 3)];
         options.insert(options.end(), storage.begin(), storage.end());
         return options;
@@ -310,6 +313,11 @@ TEST_F(Faults, RandomRunsKeepTheInvariant)
             ++wrote;
         }
         EXPECT_LE(frames.size(), 3u);
+        // A radio that refused the write is never said to have accepted it.
+        auto refuse = std::find(c.radio.begin(), c.radio.end(), "--refuse");
+        if (refuse != c.radio.end() && refuse[1] != "00") {
+            EXPECT_EQ(run.out.find("Radio accepted"), std::string::npos);
+        }
         // A run that ends well after YES, or says "updated", has put its bytes in the radio.
         bool claimed = run.out.find("EEPROM values updated") != std::string::npos || (yes && run.status == 0);
         if (claimed && two_bytes) {

@@ -18,6 +18,7 @@ struct FakeLinkScript {
     int fail_at_frame = 1;      // for write_file and read_file: which exchange
     int short_write_at = 0;     // the exchange whose frame is written short, 0 none
     int short_count = 4;
+    int noisy_at = 0;           // the exchange before which the line never falls quiet, 0 none
     std::vector<Answer> answers;  // one per exchange; missing ones are empty
 };
 

@@ -48,3 +48,21 @@ std::string port_forms_note(bool device_paths)
            (device_paths ? ", or a device path such as /dev/serial0" : "") +
            "; see \"Finding the port\" in sj's README\n";
 }
+
+std::string odd_read_note(int count, bool write)
+{
+    return "sj: the radio's answer had " + std::to_string(count) + (count == 1 ? " byte" : " bytes") +
+           ", not 2, so the values shown may not be the jumpers (a wrong CAT rate, a noisy line)" +
+           (write ? "; check them before answering YES" : "") + "\n";
+}
+
+std::string echo_note()
+{
+    return "sj: the interface echoes what sj sends; the echo is left out of the answers shown\n";
+}
+
+std::string write_hint(const std::string& again)
+{
+    return "sj: no answer from the radio since the write command was sent. The radio may or may not hold the new "
+           "bytes. Ctrl-C stops sj; then " + again + " reads them.\n";
+}

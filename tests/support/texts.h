@@ -11,3 +11,8 @@ std::string port_message(int port);
 std::string jumper_line(const std::string& bytes);  // bytes as printed, e.g. "D8 BF "
 // The write dialogue up to the prompt, for byte1 and byte2 in lower-case hex.
 std::string write_prompt(const std::string& b1, const std::string& b2);
+// Notes on standard error: a first read of other than two bytes, an
+// echoing interface, a silence after the write (`again` reads the bytes).
+std::string odd_read_note(int count, bool write);
+std::string echo_note();
+std::string write_hint(const std::string& again);
