@@ -235,14 +235,18 @@ private:
             {"--short"}, {"--long"}, {"--garbage"}, {"--echo"}, {"--gap", std::to_string(pick(0, 1) ? 30 : 150)},
             {"--hangup-after", std::to_string(pick(1, 3))},
             {"--lengths", std::to_string(pick(1, 6)) + "," + std::to_string(pick(1, 6)) + "," + std::to_string(pick(1, 6))},
-            {"--write-tail", written.empty() ? std::string(b4) + b5 : written, "--tail-gap", pick(0, 1) ? "0" : "150",
-             "--delay", pick(0, 1) ? "0" : "300"},
-            {"--read-tail", b4, "--tail-gap", pick(0, 1) ? "30" : "150"}, {"--delay", "300"},
+            {"--write-tail", written.empty() ? std::string(b4) + b5 : written, "--tail-gap", pick(0, 1) ? "0" : "150"},
         };
         std::vector<std::string> stores[] = {{"--refuse", "00"}, {"--refuse", b4}, {"--stores", b4, b5}, {"--jumpers", b4, b5}};
-        std::vector<std::string> options = shapes[pick(0, 9)];
+        // Half the time a third: a stray 00 after each read, or a slow radio
+        // whose write tail comes before its read-back.
+        std::vector<std::string> strays[] = {{}, {}, {"--read-tail", "00", "--tail-gap", "150"},
+            {"--delay", "300", "--write-tail", written.empty() ? "0000" : written, "--tail-gap", "150"}};
+        std::vector<std::string> options = shapes[pick(0, 7)];
         const std::vector<std::string>& storage = stores[pick(0, 3)];
+        const std::vector<std::string>& stray = strays[pick(0, 3)];
         options.insert(options.end(), storage.begin(), storage.end());
+        options.insert(options.end(), stray.begin(), stray.end());
         return options;
     }
 

@@ -155,6 +155,30 @@ TEST_F(Link, ReadRuleOnTheTestsClock)
     close_link(link);
 }
 
+// Before a command: nothing for 200 ms since the last byte, what comes
+// meanwhile dropped; a line that never pauses so long is given up after 2 s.
+TEST_F(Link, WaitsForAQuietLineOnTheTestsClock)
+{
+    std::vector<long long> steady;  // a byte every 150 ms
+    for (long long ms = 150; ms <= 3000; ms += 150)
+        steady.push_back(ms);
+    const struct { std::vector<long long> arrival_ms; bool quiet; long long ends_at_ms; } cases[] = {
+        {{}, true, 200}, {{150, 349}, true, 549}, {steady, false, 2100}};
+    SerialLink link;
+    open_com1(link);
+    for (const auto& c : cases) {
+        scripted_line = ScriptedLine{};
+        scripted_line.fd = static_cast<int>(link.handle);
+        scripted_line.arrival_ms = c.arrival_ms;
+        scripted_line.bytes.assign(c.arrival_ms.size(), 0x00);
+        link.last_byte_us = 0;
+        EXPECT_EQ(wait_for_quiet_line(link), c.quiet);
+        scripted_line.fd = -1;
+        EXPECT_EQ(scripted_line.now_ms, c.ends_at_ms);
+    }
+    close_link(link);
+}
+
 // A pty shows neither the modem lines nor the exclusive flag: the link's
 // requests are read from the wrapped ioctl instead.
 TEST_F(Link, ClearsDtrAndRtsAndTakesASerialPortExclusively)
