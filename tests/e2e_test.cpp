@@ -179,30 +179,26 @@ TEST_F(EndToEnd, RefusesItsOwnTerminalAndTheConsole)
 {
     int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
-    SimRadio& radio = radio_on(6);
-    const std::string own = ptsname(master), console = std::filesystem::read_symlink(link_for(6)).string();
-    int terminal = open(own.c_str(), O_RDWR | O_NOCTTY);
+    const std::string own = ptsname(master), term = "the terminal sj runs in";
+    int terminal = open(own.c_str(), O_RDWR | O_NOCTTY), exclusive = 1;
     termios before{}, after{};
-    ASSERT_EQ(tcgetattr(terminal, &before), 0);
-    std::ofstream(sim_ports + "/console-active") << "tty0 " << console.substr(5) << "\n";
-    const struct { std::string word, shown, why; } cases[] = {{"/dev/tty", "/dev/tty", "the terminal sj runs in"},
-        {own, own, "the terminal sj runs in"}, {"-6", "COM6: (" + link_for(6) + ")", "the system console"}};
+    SimRadio& radio = radio_on(6);  // named as the console by the file this build reads
+    std::ofstream(sim_ports + "/console-active") << "tty0 " << std::filesystem::read_symlink(link_for(6)).string().substr(5);
+    const struct { std::string word, shown, why; } cases[] = {
+        {"/dev/tty", "/dev/tty", term}, {own, own, term}, {"-6", "COM6: (" + link_for(6) + ")", "the system console"}};
     for (const auto& c : cases) {
         ProcessOptions options;
         options.controlling_terminal = own;
+        ASSERT_EQ(tcgetattr(terminal, &before), 0);
         ProcessResult run = sj({c.word}, "", options);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, sj_banner() + "Not opening " + c.shown + ": it is " + c.why + ", not a radio's line.\n");
         EXPECT_EQ(run.err, "sj: no serial port found; see \"Finding the port\" in sj's README\n");
+        EXPECT_TRUE(tcgetattr(terminal, &after) == 0 && std::memcmp(&before, &after, sizeof before) == 0);
+        EXPECT_TRUE(ioctl(terminal, TIOCGEXCL, &exclusive) == 0 && exclusive == 0);
     }
     std::remove((sim_ports + "/console-active").c_str());
-    char written;
-    int exclusive = 1;
-    EXPECT_EQ(read(master, &written, 1), -1);
-    EXPECT_EQ(ioctl(terminal, TIOCGEXCL, &exclusive), 0);
-    EXPECT_EQ(exclusive, 0);
-    ASSERT_EQ(tcgetattr(terminal, &after), 0);
-    EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
+    EXPECT_EQ(read(master, &before, 1), -1);  // nothing was written on it
     EXPECT_EQ(frames_in(stop_sim_radio(radio)), std::vector<std::string>{});
     close(terminal);
     close(master);

@@ -50,7 +50,7 @@ check_deb() {  # DEB
             test "$("$here/../cmake/deb-depends.sh" "$sj")" = "$(field Depends)"
         [ "$(id -u)" != 0 ] || check "$arch: apt-get would install the .deb" apt-get install -s "$(realpath "$deb")"
     fi
-    out=$(run_sj -0)
+    out=$(run_sj -0 2>&1)
     status=$?
     check "$arch: the packaged sj shows its usage with status 1" test "$status" = 1
     check "$arch: its banner carries the package's version" grep -qx "$sj version $version by the sj contributors" <<<"$out"

@@ -28,13 +28,6 @@ FakeLinkScript failing(LinkStep step, int exchange, int error)
     return script;
 }
 
-FakeLinkScript noisy_before(int exchange)
-{
-    FakeLinkScript script = healthy();
-    script.noisy_at = exchange;
-    return script;
-}
-
 FakeLinkScript written_short(int exchange, int count)
 {
     FakeLinkScript script = healthy();
@@ -69,8 +62,8 @@ TEST(Run, EachFailureEndsTheRunWithItsMessageAndStatus1)
         {"read frame, 0 of 5", written_short(1, 0), opened + "Write of CAT command failed, rc = 0\n", 1, 0},
         {"first answer", failing(LinkStep::ReadAnswer, 1, 995), opened + "ReadFile failed with error 995.\n", 1, 1},
         {"input before the write", failing(LinkStep::DiscardInput, 2, 6), sent + "PurgeComm failed with error 6.\n", 1, 1},
-        {"never quiet before the write", noisy_before(2), sent + "Error: bytes kept coming from the radio for 2 "
-                                                                "seconds without a pause; command not sent\n", 1, 1},
+        {"never quiet before the write", [] { FakeLinkScript noisy = healthy(); noisy.noisy_at = 2; return noisy; }(),
+         sent + "Error: bytes kept coming from the radio for 2 seconds without a pause; command not sent\n", 1, 1},
         {"write frame", failing(LinkStep::WriteFrame, 2, 22), sent + "WriteFile failed with error 22.\n", 1, 1},
         {"write frame, 3 of 5", written_short(2, 3), sent + "Write to the radio failed! RC = 3\n", 2, 1},
         {"write answer", failing(LinkStep::ReadAnswer, 2, 1167), sent + "ReadFile failed with error 1167.\n", 2, 2},

@@ -159,18 +159,16 @@ TEST_F(Link, ReadRuleOnTheTestsClock)
 // meanwhile dropped; a line that never pauses so long is given up after 2 s.
 TEST_F(Link, WaitsForAQuietLineOnTheTestsClock)
 {
-    std::vector<long long> steady;  // a byte every 150 ms
-    for (long long ms = 150; ms <= 3000; ms += 150)
-        steady.push_back(ms);
+    std::vector<long long> steady(20);  // a byte every 150 ms
+    for (std::size_t i = 0; i < steady.size(); ++i)
+        steady[i] = 150 * static_cast<long long>(i + 1);
     const struct { std::vector<long long> arrival_ms; bool quiet; long long ends_at_ms; } cases[] = {
         {{}, true, 200}, {{150, 349}, true, 549}, {steady, false, 2100}};
     SerialLink link;
     open_com1(link);
     for (const auto& c : cases) {
-        scripted_line = ScriptedLine{};
-        scripted_line.fd = static_cast<int>(link.handle);
-        scripted_line.arrival_ms = c.arrival_ms;
-        scripted_line.bytes.assign(c.arrival_ms.size(), 0x00);
+        scripted_line = ScriptedLine{static_cast<int>(link.handle), 0, c.arrival_ms, {}, 0, {}};
+        scripted_line.bytes.resize(c.arrival_ms.size());
         link.last_byte_us = 0;
         EXPECT_EQ(wait_for_quiet_line(link), c.quiet);
         scripted_line.fd = -1;
