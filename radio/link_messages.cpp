@@ -20,7 +20,6 @@ void name_link_at(SerialLink& link, const char* path)
     link.hinted = false;
     link.write_sent = false;
     link.echo_noted = false;
-    link.exclusive = false;
     link.last_byte_us = -1;
 }
 

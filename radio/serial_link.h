@@ -17,7 +17,6 @@ struct SerialLink {
     bool hinted;                     // the silent-radio hint has been given at this stage
     bool write_sent;                 // the write frame is out: a silence now leaves its fate open
     bool echo_noted;                 // the operator has been told that the interface echoes
-    bool exclusive;                  // POSIX: the exclusive flag is set, to be cleared by release_link
     long long last_byte_us;          // when the last byte came, on the link's clock; -1 before any
 };
 

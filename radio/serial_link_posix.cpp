@@ -48,8 +48,9 @@ int move_above_standard_streams(int fd)
     return moved;
 }
 
-// The port whose exclusive flag is set, for a signal that ends sj to clear:
-// the flag would outlive sj while another program holds the port.
+// The port whose exclusive flag is set, -1 for none: release_link and a
+// signal that ends sj clear it, as it would outlive sj while another program
+// holds the port.
 volatile sig_atomic_t exclusive_fd = -1;
 
 void clear_exclusive_and_die(int signal_number)
@@ -81,7 +82,6 @@ void take_exclusively(SerialLink& link)
     int fd = static_cast<int>(link.handle);
     if (is_pseudo_terminal(fd) || ioctl(fd, TIOCEXCL) != 0)
         return;
-    link.exclusive = true;
     exclusive_fd = fd;
     clear_exclusive_on_fatal_signals();
 }
@@ -307,11 +307,10 @@ int receive(SerialLink& link, std::uint8_t* buffer, int size)
 
 void release_link(SerialLink& link)
 {
-    if (!link.exclusive)
+    if (exclusive_fd < 0 || exclusive_fd != link.handle)
         return;
     exclusive_fd = -1;
     ioctl(static_cast<int>(link.handle), TIOCNXCL);
-    link.exclusive = false;
 }
 
 void close_link(SerialLink& link)

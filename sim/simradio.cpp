@@ -40,6 +40,12 @@ constexpr int MAX_LENGTHS = 16;
 constexpr int LONG_ANSWER = 6;
 constexpr int MAX_TAIL = 8;
 
+// Bytes sent after an answer, as a stray echo or a late byte would come.
+struct Tail {
+    unsigned char bytes[MAX_TAIL];
+    int count = 0;
+};
+
 struct Options {
     const char* link = nullptr;
     const char* log = nullptr;
@@ -55,10 +61,8 @@ struct Options {
     int hangup_after = 0;  // 0 never hangs up
     int stores[2] = {-1, -1};  // bytes stored by an accepted write, -1: those written
     bool echo = false;
-    unsigned char tail[MAX_TAIL];  // after a write's answer
-    int tail_count = 0;
-    unsigned char read_tail[MAX_TAIL];
-    int read_tail_count = 0;
+    Tail write_tail;  // after a write's answer
+    Tail read_tail;   // after a read's answer
     int tail_gap_ms = 0;
 };
 
@@ -99,19 +103,19 @@ bool parse_byte_pair(char** argv, int& i, int& first, int& second)
     return parse_int(argv[i - 1], 0, 255, first, 16) && parse_int(argv[i], 0, 255, second, 16);
 }
 
-bool parse_tail(const char* hex, unsigned char (&tail)[MAX_TAIL], int& count)
+bool parse_tail(const char* hex, Tail& tail)
 {
     std::size_t length = std::strlen(hex);
     if (length == 0 || length % 2 != 0 || length / 2 > MAX_TAIL)
         return false;
-    count = 0;
+    tail.count = 0;
     for (std::size_t i = 0; i < length; i += 2) {
         char pair[3] = {hex[i], hex[i + 1], '\0'};
         int value;
         if (!parse_int(pair, 0, 255, value, 16))
             return false;
-        tail[count] = static_cast<unsigned char>(value);
-        ++count;
+        tail.bytes[tail.count] = static_cast<unsigned char>(value);
+        ++tail.count;
     }
     return true;
 }
@@ -137,10 +141,10 @@ bool parse_options(int argc, char** argv, Options& o)
         } else if (!std::strcmp(a, "--echo")) {
             o.echo = true;
         } else if (!std::strcmp(a, "--write-tail") && has1) {
-            if (!parse_tail(argv[++i], o.tail, o.tail_count))
+            if (!parse_tail(argv[++i], o.write_tail))
                 return false;
         } else if (!std::strcmp(a, "--read-tail") && has1) {
-            if (!parse_tail(argv[++i], o.read_tail, o.read_tail_count))
+            if (!parse_tail(argv[++i], o.read_tail))
                 return false;
         } else if (!std::strcmp(a, "--tail-gap") && has1) {
             if (!parse_int(argv[++i], 0, 60000, o.tail_gap_ms))
@@ -310,11 +314,10 @@ int serve(const Options& o, Pty& pty)
         int length = answer_length(o, frames, natural);
         sleep_ms(o.delay_ms);
         send_answer(o, pty.master, line, echoed + length);
-        bool read = frame[4] == 0xBB;
-        int tail_count = read ? o.read_tail_count : frame[4] == 0xBC ? o.tail_count : 0;
-        if (length > 0 && tail_count > 0) {
+        const Tail* tail = frame[4] == 0xBB ? &o.read_tail : frame[4] == 0xBC ? &o.write_tail : nullptr;
+        if (length > 0 && tail && tail->count > 0) {
             sleep_ms(o.tail_gap_ms);
-            send_answer(o, pty.master, read ? o.read_tail : o.tail, tail_count);
+            send_answer(o, pty.master, tail->bytes, tail->count);
         }
     }
     // A frame already on the line when the stop came is still logged.
