@@ -72,6 +72,17 @@ void note_odd_read(int count, RunMode mode)
                  mode == RunMode::Write ? "; check them before answering YES" : "");
 }
 
+}  // namespace
+
+void note_if_like_frame(const Answer& answer)
+{
+    if (answer.like_frame)
+        std::fprintf(operator_notes(), "sj: that answer looks like part of sj's own frame, from an interface that "
+                                       "echoes what sj sends and lost or delayed some of it\n");
+}
+
+namespace {
+
 // The run once the port is open: the read, and the write dialogue.
 int run_on_link(SerialLink& link, const CommandLine& command)
 {
@@ -81,6 +92,7 @@ int run_on_link(SerialLink& link, const CommandLine& command)
     print_byte_line("Software jumpers are set to ", answer.count, answer.bytes);
     if (answer.count != 2)
         note_odd_read(answer.count, command.mode);
+    note_if_like_frame(answer);
     if (command.mode == RunMode::ReadOnly)
         return 0;
     return run_write_dialogue(link, command.b1, command.b2);

@@ -33,29 +33,58 @@ bool confirm_yes()
     return answer_is_yes(stdin);
 }
 
+enum class WriteVerdict { Accepted, Refused, CannotBeTold };
+
+// A radio answers a write with one status byte. A 00 with more bytes
+// behind it, in the answer or while it settled, may be a stray's.
+WriteVerdict judge_write_answer(const Answer& answer)
+{
+    if (answer.count == 0 || answer.bytes[0] != 0x00)
+        return WriteVerdict::Refused;
+    return answer.received == 1 && answer.late == 0 ? WriteVerdict::Accepted : WriteVerdict::CannotBeTold;
+}
+
+void print_write_verdict(const Answer& answer, WriteVerdict verdict)
+{
+    if (verdict == WriteVerdict::Accepted) {
+        std::printf("Radio accepted write EEPROM command\n\n");
+    } else if (verdict == WriteVerdict::Refused) {
+        std::printf("Error: Radio did not accept command, should have returned 00\n\n");
+    } else {
+        int more = answer.received - 1 + answer.late;
+        std::printf("Radio answered 00 and %d more byte%s, so whether it accepted write EEPROM command cannot be "
+                    "told\n\n", more, more == 1 ? "" : "s");
+    }
+}
+
 // Only bytes seen in the radio's read-back count as written: a radio that
 // answers 00 but stores nothing must not pass for an update. A radio
-// answers a read with exactly two bytes; a longer answer holds bytes that
-// are not the answer, and which ones cannot be told.
+// answers a read with exactly two bytes, and nothing after them; bytes
+// beyond those may be the answer, and which ones cannot be told.
 bool read_back_shows(const Answer& answer, std::uint8_t byte1, std::uint8_t byte2)
 {
-    return answer.count == 2 && answer.bytes[0] == byte1 && answer.bytes[1] == byte2;
+    return answer.received == 2 && answer.bytes[0] == byte1 && answer.bytes[1] == byte2;
 }
 
 // The last exchange: the bytes read back, and the run's verdict on them.
-int read_back_and_judge(SerialLink& link, bool accepted, std::uint8_t byte1, std::uint8_t byte2)
+int read_back_and_judge(SerialLink& link, WriteVerdict verdict, std::uint8_t byte1, std::uint8_t byte2)
 {
     std::printf("Reading EEPROM values again:\n");
     Answer answer;
-    if (!read_jumpers(link, answer))
+    if (!read_jumpers(link, answer, true))
         return 1;
     print_byte_line("Read current data from EEPROM gives ", answer.count, answer.bytes);
+    bool confirmed = answer.late == 0 && read_back_shows(answer, byte1, byte2);
+    if (!confirmed)
+        note_if_like_frame(answer);
     // A refused write changed nothing: claiming an update would mislead.
-    if (!accepted)
+    if (verdict == WriteVerdict::Refused)
         return 1;
-    bool confirmed = read_back_shows(answer, byte1, byte2);
     if (confirmed)
         std::printf("\nEEPROM values updated, power off/on radio to activate\n\n");
+    else if (answer.late > 0)
+        std::printf("\nError: EEPROM values not confirmed, more bytes came after the read-back; %s reads them again\n\n",
+                    read_again_command(link));
     else
         std::printf("\nError: EEPROM values not confirmed, read-back should have given %02X %02X\n\n", byte1, byte2);
     close_link(link);
@@ -89,15 +118,16 @@ int run_write_dialogue(SerialLink& link, const char* b1, const char* b2)
         std::printf("Aborted: you must enter YES in uppercase to continue and write to the EEPROM\n\n");
         return 0;
     }
+    // Announced only once the line is quiet and the frame is about to go out.
+    if (!clear_line_for_command(link))
+        return 1;
     std::printf("\nSending CAT command: 00 04 %02x %02x BC to the Radio\n", byte1, byte2);
     Answer answer;
     if (!write_jumpers(link, byte1, byte2, answer))
         return 1;
     print_byte_line("Radio response to write command is ", answer.count, answer.bytes);
-    bool accepted = answer.count > 0 && answer.bytes[0] == 0x00;
-    if (accepted)
-        std::printf("Radio accepted write EEPROM command\n\n");
-    else
-        std::printf("Error: Radio did not accept command, should have returned 00\n\n");
-    return read_back_and_judge(link, accepted, byte1, byte2);
+    note_if_like_frame(answer);
+    WriteVerdict verdict = judge_write_answer(answer);
+    print_write_verdict(answer, verdict);
+    return read_back_and_judge(link, verdict, byte1, byte2);
 }

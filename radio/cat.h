@@ -17,9 +17,18 @@ struct CatFrame {
 struct Answer {
     int count = 0;  // 0..4; bytes past it are not part of the answer
     std::uint8_t bytes[4] = {};
+    int received = 0;         // bytes that came as the answer, shown or not
+    int late = 0;             // bytes that came within SETTLE_MS after it, when it was settled
+    bool like_frame = false;  // it begins with 2 or more bytes of the frame just sent
 };
 
-// Each sends its frame and reads the answer. False means the run must end
-// with status 1: the failure (platform error or short write) is printed.
-bool read_jumpers(SerialLink& link, Answer& answer);
+// Waits for a quiet line and drops what waits on it, so that a command's
+// answer is judged only by what comes after the command. False after
+// printing why the command is not sent.
+bool clear_line_for_command(SerialLink& link);
+
+// Each sends its frame and reads the answer; a write's answer, and a read's
+// when `settle` says so, is settled (see SETTLE_MS). False means the run
+// must end with status 1: the failure (platform error or short write) is printed.
+bool read_jumpers(SerialLink& link, Answer& answer, bool settle = false);
 bool write_jumpers(SerialLink& link, std::uint8_t byte1, std::uint8_t byte2, Answer& answer);

@@ -69,6 +69,16 @@ void report_no_port_found()
     std::fprintf(operator_notes(), "sj: no serial port found; see \"Finding the port\" in sj's README\n");
 }
 
+const char* read_again_command(const SerialLink& link)
+{
+    static char again[MAX_DEVICE_PATH + 8];
+    if (link.port > 0)
+        std::snprintf(again, sizeof again, "sj -%d", link.port);
+    else
+        std::snprintf(again, sizeof again, "sj %s", link.name);
+    return again;
+}
+
 // Once the write frame is out, a silence says nothing of the cable: the
 // operator needs to know that the bytes may or may not be in the radio.
 void hint_silent_radio(const SerialLink& link)
@@ -78,11 +88,7 @@ void hint_silent_radio(const SerialLink& link)
                                        "is 38400 baud and that the cable is in its CAT jack. Ctrl-C stops sj.\n");
         return;
     }
-    char again[MAX_DEVICE_PATH + 8];
-    if (link.port > 0)
-        std::snprintf(again, sizeof again, "sj -%d", link.port);
-    else
-        std::snprintf(again, sizeof again, "sj %s", link.name);
     std::fprintf(operator_notes(), "sj: no answer from the radio since the write command was sent. The radio may or may "
-                                   "not hold the new bytes. Ctrl-C stops sj; then %s reads them.\n", again);
+                                   "not hold the new bytes. Ctrl-C stops sj; then %s reads them.\n",
+                 read_again_command(link));
 }

@@ -30,6 +30,12 @@ constexpr int SILENCE_HINT_MS = 2000;
 constexpr int QUIET_LINE_MS = 200;
 constexpr int NOISY_LINE_LIMIT_MS = 2000;
 
+// The answers that decide a write (the write's and the read-back's) count
+// only once nothing has come for SETTLE_MS after their last byte: a stray
+// that came first is then told by the radio's own answer behind it, up to
+// 500 ms later, with 100 ms to spare for a loaded machine or an adapter.
+constexpr int SETTLE_MS = 600;
+
 // Opens COM<port>: and applies the line settings and time-outs. Prints the
 // port message on success, the failing step's message otherwise.
 bool open_link(SerialLink& link, int port);
@@ -46,10 +52,11 @@ bool open_link_at(SerialLink& link, const char* path);
 // as the user would type them.
 void list_existing_ports();
 
-// Waits until nothing has come for QUIET_LINE_MS since the last byte
-// received, dropping what comes meanwhile; at once before any byte has come.
-// False when bytes kept coming for NOISY_LINE_LIMIT_MS.
-bool wait_for_quiet_line(SerialLink& link);
+// Waits until nothing has come for `quiet_ms` since the last byte received,
+// dropping what comes meanwhile and adding its count to `dropped`; at once
+// before any byte has come. False when bytes kept coming for
+// NOISY_LINE_LIMIT_MS.
+bool wait_for_quiet_line(SerialLink& link, int quiet_ms, int& dropped);
 
 // Drops whatever waits in the port's input, so that a late or overlong
 // answer cannot pass for the start of the next one. False after printing
@@ -80,6 +87,9 @@ void name_link_at(SerialLink& link, const char* path);
 void report_link_failure(const SerialLink& link, LinkStep step, int error);
 // The silent-radio hint, for the stage the run is at.
 void hint_silent_radio(const SerialLink& link);
+// The command that reads the jumpers again on this port ("sj -4", or "sj "
+// and the device path).
+const char* read_again_command(const SerialLink& link);
 // The port list's texts: the COM ports marked in `exists` on one line
 // (returns how many), or that there is none.
 int print_existing_com_ports(const bool (&exists)[MAX_PORT + 1]);

@@ -61,18 +61,33 @@ void clear_exclusive_and_die(int signal_number)
     std::raise(signal_number);
 }
 
-// Only signals that would end sj as they stand: one ignored stays ignored.
+void clear_exclusive_on(int signal_number)
+{
+    struct sigaction old_action = {};
+    if (sigaction(signal_number, nullptr, &old_action) != 0 || old_action.sa_handler != SIG_DFL)
+        return;  // one ignored stays ignored
+    struct sigaction action = {};
+    action.sa_handler = clear_exclusive_and_die;
+    sigaction(signal_number, &action, nullptr);
+}
+
+// Every signal whose default action ends sj, those that dump core too: sj
+// still dies of it, with the same status, once the flag is cleared.
 void clear_exclusive_on_fatal_signals()
 {
-    static const int fatal[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
-    for (int signal_number : fatal) {
-        struct sigaction old_action = {};
-        if (sigaction(signal_number, nullptr, &old_action) == 0 && old_action.sa_handler == SIG_DFL) {
-            struct sigaction action = {};
-            action.sa_handler = clear_exclusive_and_die;
-            sigaction(signal_number, &action, nullptr);
-        }
-    }
+    static const int fatal[] = {SIGHUP, SIGINT, SIGQUIT, SIGILL, SIGTRAP, SIGABRT, SIGBUS, SIGFPE, SIGUSR1,
+                                SIGSEGV, SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM,
+                                SIGPROF, SIGSYS,
+#ifdef __linux__
+                                SIGSTKFLT, SIGIO, SIGPWR,
+#endif
+    };
+    for (int signal_number : fatal)
+        clear_exclusive_on(signal_number);
+#ifdef SIGRTMIN
+    for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number)
+        clear_exclusive_on(signal_number);
+#endif
 }
 
 // Keeps programs that open the port after us out, where the driver allows
@@ -227,23 +242,25 @@ bool open_link_at(SerialLink& link, const char* path)
     return open_device(link, path);
 }
 
-bool wait_for_quiet_line(SerialLink& link)
+bool wait_for_quiet_line(SerialLink& link, int quiet_ms, int& dropped)
 {
     if (link.last_byte_us < 0)
         return true;  // nothing has come yet: nothing to wait for
     int fd = static_cast<int>(link.handle);
     long long give_up_us = now_us() + NOISY_LINE_LIMIT_MS * 1000LL;
     for (;;) {
-        int quiet_left_ms = ms_left_until(link.last_byte_us + QUIET_LINE_MS * 1000LL);
+        int quiet_left_ms = ms_left_until(link.last_byte_us + quiet_ms * 1000LL);
         pollfd pfd = {fd, POLLIN, 0};
         int ready = poll(&pfd, 1, quiet_left_ms);
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready <= 0)
             return true;  // quiet; a failing poll is left to the discard and the write to report
-        std::uint8_t dropped[64];
-        if (read(fd, dropped, sizeof dropped) <= 0)
+        std::uint8_t bytes[64];
+        ssize_t n = read(fd, bytes, sizeof bytes);
+        if (n <= 0)
             return true;  // hung up: the next step reports it
+        dropped += static_cast<int>(n);
         link.last_byte_us = now_us();
         if (link.last_byte_us >= give_up_us)
             return false;
@@ -305,12 +322,14 @@ int receive(SerialLink& link, std::uint8_t* buffer, int size)
     return got;
 }
 
+// Cleared before it is marked so: a signal in between clears it again,
+// which does no harm, where the other order could leave it set.
 void release_link(SerialLink& link)
 {
     if (exclusive_fd < 0 || exclusive_fd != link.handle)
         return;
-    exclusive_fd = -1;
     ioctl(static_cast<int>(link.handle), TIOCNXCL);
+    exclusive_fd = -1;
 }
 
 void close_link(SerialLink& link)

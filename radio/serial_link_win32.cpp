@@ -131,20 +131,22 @@ DWORD bytes_waiting(HANDLE handle)
 }  // namespace
 
 // ReadFile's time-outs stay those of the read rule: the input queue is
-// looked at every 10 ms instead, and what comes is dropped.
-bool wait_for_quiet_line(SerialLink& link)
+// looked at every 10 ms instead, and what comes is counted and dropped.
+bool wait_for_quiet_line(SerialLink& link, int quiet_ms, int& dropped)
 {
     if (link.last_byte_us < 0)
         return true;  // nothing has come yet: nothing to wait for
     long long give_up_us = now_us() + NOISY_LINE_LIMIT_MS * 1000LL;
     for (;;) {
-        if (bytes_waiting(handle_of(link)) > 0) {
+        DWORD waiting = bytes_waiting(handle_of(link));
+        if (waiting > 0) {
             PurgeComm(handle_of(link), PURGE_RXCLEAR);
+            dropped += static_cast<int>(waiting);
             link.last_byte_us = now_us();
             if (link.last_byte_us >= give_up_us)
                 return false;
         }
-        if (now_us() >= link.last_byte_us + QUIET_LINE_MS * 1000LL)
+        if (now_us() >= link.last_byte_us + quiet_ms * 1000LL)
             return true;
         Sleep(10);
     }

@@ -32,9 +32,13 @@ const char* const USAGE =
     "  --delay MS          wait MS milliseconds before each answer\n"
     "  --hangup-after N    hang up when the Nth frame arrives, without answering\n"
     "  --echo              echo every byte received before answering (one-wire interfaces)\n"
+    "  --echo-lose         echo all but the last byte of each frame (a byte lost)\n"
+    "  --echo-pause MS     echo, with a pause of MS milliseconds after the second byte\n"
+    "  --pending HEX       bytes already waiting on the line when the first client opens it\n"
     "  --write-tail HEX    after the answer to a write, send these bytes too (e.g. E4E5)\n"
     "  --read-tail HEX     after the answer to a read, send these bytes too (e.g. 00)\n"
-    "  --tail-gap MS       wait MS milliseconds before a tail (default 0)\n";
+    "  --tail-gap MS       wait MS milliseconds before a tail (default 0)\n"
+    "A tail sent while a frame is already waiting is logged as \"stray after a frame\".\n";
 
 constexpr int MAX_LENGTHS = 16;
 constexpr int LONG_ANSWER = 6;
@@ -61,6 +65,9 @@ struct Options {
     int hangup_after = 0;  // 0 never hangs up
     int stores[2] = {-1, -1};  // bytes stored by an accepted write, -1: those written
     bool echo = false;
+    int echo_length = 5;     // bytes of each frame echoed
+    int echo_pause_ms = 0;   // after the second echoed byte
+    Tail pending;            // on the line before any client
     Tail write_tail;  // after a write's answer
     Tail read_tail;   // after a read's answer
     int tail_gap_ms = 0;
@@ -140,6 +147,16 @@ bool parse_options(int argc, char** argv, Options& o)
                 return false;
         } else if (!std::strcmp(a, "--echo")) {
             o.echo = true;
+        } else if (!std::strcmp(a, "--echo-lose")) {
+            o.echo = true;
+            o.echo_length = 4;
+        } else if (!std::strcmp(a, "--echo-pause") && has1) {
+            o.echo = true;
+            if (!parse_int(argv[++i], 0, 60000, o.echo_pause_ms))
+                return false;
+        } else if (!std::strcmp(a, "--pending") && has1) {
+            if (!parse_tail(argv[++i], o.pending))
+                return false;
         } else if (!std::strcmp(a, "--write-tail") && has1) {
             if (!parse_tail(argv[++i], o.write_tail))
                 return false;
@@ -277,6 +294,13 @@ void drop_leftovers_on_close(int watch, int slave)
         tcflush(slave, TCIFLUSH);
 }
 
+// Whether sj has sent its next frame already: the tail then comes after it.
+bool frame_waiting(int master)
+{
+    pollfd pfd = {master, POLLIN, 0};
+    return poll(&pfd, 1, 0) > 0;
+}
+
 int serve(const Options& o, Pty& pty)
 {
     int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -308,15 +332,23 @@ int serve(const Options& o, Pty& pty)
         // An echo of the frame comes first, in the same write as the answer:
         // an interface echoes as the bytes pass, long before the radio answers.
         unsigned char line[5 + LONG_ANSWER] = {};
-        int echoed = o.echo ? 5 : 0;
+        int echoed = o.echo ? o.echo_length : 0;
         std::memcpy(line, frame, static_cast<std::size_t>(echoed));
         int natural = make_answer(o, frame, line + echoed);
         int length = answer_length(o, frames, natural);
+        int first = 0;
+        if (o.echo_pause_ms > 0) {  // a delayed echo: its first two bytes, a pause, the rest
+            send_answer(o, pty.master, line, 2);
+            sleep_ms(o.echo_pause_ms);
+            first = 2;
+        }
         sleep_ms(o.delay_ms);
-        send_answer(o, pty.master, line, echoed + length);
+        send_answer(o, pty.master, line + first, echoed + length - first);
         const Tail* tail = frame[4] == 0xBB ? &o.read_tail : frame[4] == 0xBC ? &o.write_tail : nullptr;
         if (length > 0 && tail && tail->count > 0) {
             sleep_ms(o.tail_gap_ms);
+            if (frame_waiting(pty.master))
+                std::fprintf(log_file, "stray after a frame\n");
             send_answer(o, pty.master, tail->bytes, tail->count);
         }
     }
@@ -401,7 +433,10 @@ int main(int argc, char** argv)
         std::perror("simradio");
         return 1;
     }
-    if (!make_link(pty.path, options.link))
+    // Pending bytes go on the line before the link exists, so before any client.
+    std::size_t pending = static_cast<std::size_t>(options.pending.count);
+    if (write(pty.master, options.pending.bytes, pending) != static_cast<ssize_t>(pending) ||
+        !make_link(pty.path, options.link))
         return 1;
     int status = serve(options, pty);
     remove_link(pty.path, options.link);

@@ -24,12 +24,14 @@ namespace {
 // on: COM1's 300 ms gap ends its answer after the first byte; COM2's
 // interface echoes, and of the radio's six bytes four are shown, the rest
 // dropped at the close. COM12 is past the names that Windows opens plainly.
+// Bytes left on COM4 before sj opened it never lead an answer.
 TEST_F(EndToEnd, ReadRunOnThreePorts)
 {
     const struct { int port; std::vector<std::string> radio, words; const char* bytes; std::string err; } cases[] = {
         {1, {"--jumpers", "70", "06", "--gap", "300"}, {}, "70 ", odd_read_note(1, false)},
         {2, {"--long", "--echo"}, {"-2"}, "D8 BF 06 07 ", echo_note() + odd_read_note(4, false)},
         {12, {}, {"-12"}, "D8 BF ", ""},
+        {4, {"--pending", "5566"}, {"-4"}, "D8 BF ", ""},  // bytes that waited before sj opened the port
     };
     for (const auto& c : cases) {
         SimRadio& radio = radio_on(c.port, c.radio);
@@ -156,6 +158,22 @@ TEST_F(EndToEnd, WriteRunWithYesTypedAtThePrompt)
     EXPECT_EQ(eeprom_in(log), "F8 BF");
 }
 
+// A tail of the bytes written that trails the radio's 00, so coming before
+// or after the read-back frame, is never taken for the read-back.
+TEST_F(EndToEnd, AWriteTailIsNoReadBack)
+{
+    const struct { const char* gap; std::string verdict; } cases[] = {
+        {"250", "read-back should have given F8 BF\n\n"},
+        {"700", "more bytes came after the read-back; sj -5 reads them again\n\n"}};
+    for (const auto& c : cases) {
+        SimRadio& com5 = radio_on(5, {"--stores", "11", "22", "--write-tail", "F8BF", "--tail-gap", c.gap, "--delay", "150"});
+        ProcessResult run = sj({"-5", "F8", "BF"}, "YES\n");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(run.out.ends_with("\nError: EEPROM values not confirmed, " + c.verdict)) << run.out;
+        EXPECT_EQ(eeprom_in(stop_sim_radio(com5)), "11 22");
+    }
+}
+
 TEST_F(EndToEnd, NoYesNoWrite)
 {
     const std::optional<std::string> answers[] = {"yes\n", "", std::nullopt};  // nullopt: stdin closed
@@ -184,11 +202,13 @@ TEST_F(EndToEnd, RefusesItsOwnTerminalAndTheConsole)
     termios before{}, after{};
     SimRadio& radio = radio_on(6);  // named as the console by the file this build reads
     std::ofstream(sim_ports + "/console-active") << "tty0 " << std::filesystem::read_symlink(link_for(6)).string().substr(5);
-    const struct { std::string word, shown, why; } cases[] = {
-        {"/dev/tty", "/dev/tty", term}, {own, own, term}, {"-6", "COM6: (" + link_for(6) + ")", "the system console"}};
+    // The last: on sj's standard input, but not its controlling terminal.
+    const struct { std::string word, shown, why; bool controlling = true; } cases[] = {
+        {"/dev/tty", "/dev/tty", term}, {own, own, term}, {"-6", "COM6: (" + link_for(6) + ")", "the system console"},
+        {own, own, term, false}};
     for (const auto& c : cases) {
         ProcessOptions options;
-        options.controlling_terminal = own;
+        (c.controlling ? options.controlling_terminal : options.stdin_from) = own;
         ASSERT_EQ(tcgetattr(terminal, &before), 0);
         ProcessResult run = sj({c.word}, "", options);
         EXPECT_EQ(run.status, 1);

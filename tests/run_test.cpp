@@ -42,13 +42,15 @@ struct FailureCase {
     std::string output;
     std::size_t frames;  // recorded as sent
     int receives;
+    std::string errors = "";
 };
 
 TEST(Run, EachFailureEndsTheRunWithItsMessageAndStatus1)
 {
     const std::string opened = banner() + port_message(1);
-    const std::string sent = opened + jumper_line("D8 BF ") + write_prompt("70", "06") +
-                             "\nSending CAT command: 00 04 70 06 BC to the Radio\n";
+    const std::string prompted = opened + jumper_line("D8 BF ") + write_prompt("70", "06");
+    const std::string sent = prompted + "\nSending CAT command: 00 04 70 06 BC to the Radio\n";
+    const std::string noise = "Error: bytes kept coming from the radio for 2 seconds without a pause; command not sent\n";
     const std::string again = sent + "Radio response to write command is : 00 \n"
                                      "Radio accepted write EEPROM command\n\n"
                                      "Reading EEPROM values again:\n";
@@ -61,9 +63,11 @@ TEST(Run, EachFailureEndsTheRunWithItsMessageAndStatus1)
         {"read frame, 4 of 5", written_short(1, 4), opened + "Write of CAT command failed, rc = 4\n", 1, 0},
         {"read frame, 0 of 5", written_short(1, 0), opened + "Write of CAT command failed, rc = 0\n", 1, 0},
         {"first answer", failing(LinkStep::ReadAnswer, 1, 995), opened + "ReadFile failed with error 995.\n", 1, 1},
-        {"input before the write", failing(LinkStep::DiscardInput, 2, 6), sent + "PurgeComm failed with error 6.\n", 1, 1},
-        {"never quiet before the write", [] { FakeLinkScript noisy = healthy(); noisy.noisy_at = 2; return noisy; }(),
-         sent + "Error: bytes kept coming from the radio for 2 seconds without a pause; command not sent\n", 1, 1},
+        {"input before the write", failing(LinkStep::DiscardInput, 2, 6), prompted + "PurgeComm failed with error 6.\n", 1, 1},
+        // Nothing is announced on a noisy line; after the write the operator learns what it leaves open.
+        {"never quiet before the write", [] { FakeLinkScript noisy = healthy(); noisy.noisy_at = 2; return noisy; }(), prompted + noise, 1, 1},
+        {"never quiet before the read-back", [] { FakeLinkScript noisy = healthy(); noisy.noisy_at = 3; return noisy; }(), again + noise, 2, 2, "sj: the write command was sent before the "
+         "line became noisy. The radio may or may not hold the new bytes; once the line is quiet, sj -1 reads them.\n"},
         {"write frame", failing(LinkStep::WriteFrame, 2, 22), sent + "WriteFile failed with error 22.\n", 1, 1},
         {"write frame, 3 of 5", written_short(2, 3), sent + "Write to the radio failed! RC = 3\n", 2, 1},
         {"write answer", failing(LinkStep::ReadAnswer, 2, 1167), sent + "ReadFile failed with error 1167.\n", 2, 2},
@@ -77,6 +81,7 @@ TEST(Run, EachFailureEndsTheRunWithItsMessageAndStatus1)
         InProcessRun run = run_in_process({"70", "06"}, "YES\n");
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.output, c.output);
+        EXPECT_EQ(run.errors, c.errors);
         EXPECT_EQ(fake_record.frames.size(), c.frames);
         EXPECT_EQ(fake_record.receives, c.receives);
         EXPECT_EQ(fake_record.closes, 0);

@@ -10,7 +10,10 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <string>
+#include <csignal>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -170,7 +173,8 @@ TEST_F(Link, WaitsForAQuietLineOnTheTestsClock)
         scripted_line = ScriptedLine{static_cast<int>(link.handle), 0, c.arrival_ms, {}, 0, {}};
         scripted_line.bytes.resize(c.arrival_ms.size());
         link.last_byte_us = 0;
-        EXPECT_EQ(wait_for_quiet_line(link), c.quiet);
+        int dropped = 0;
+        EXPECT_EQ(wait_for_quiet_line(link, QUIET_LINE_MS, dropped), c.quiet);
         scripted_line.fd = -1;
         EXPECT_EQ(scripted_line.now_ms, c.ends_at_ms);
     }
@@ -198,6 +202,25 @@ TEST_F(Link, ClearsDtrAndRtsAndTakesASerialPortExclusively)
         EXPECT_TRUE(cleared);
         EXPECT_EQ(exclusive, serial_port);
         EXPECT_EQ(given_back, serial_port);
+    }
+}
+
+// Any signal that ends sj clears the exclusive flag first (set here on a pty
+// taken for a serial port), and sj still dies of it (dumping no core here).
+TEST_F(Link, AFatalSignalClearsTheExclusiveFlag)
+{
+    place("tty0", slave);
+    for (int signal_number : {SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM, SIGABRT, SIGRTMIN + 2}) {
+        if (fork() == 0) {
+            rlimit no_core = {0, 0};
+            fstat_says_serial_port = setrlimit(RLIMIT_CORE, &no_core) == 0 && std::freopen("/dev/null", "w", stdout);
+            SerialLink link;
+            _exit(open_link(link, 1) ? raise(signal_number) : 2);
+        }
+        int status = 0, exclusive = 1, fd = wait(&status) > 0 ? open(slave.c_str(), O_RDWR | O_NOCTTY) : -1;
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << signal_number;
+        EXPECT_TRUE(ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive == 0) << signal_number;
+        close(fd);
     }
 }
 

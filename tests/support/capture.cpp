@@ -74,10 +74,16 @@ InProcessRun run_in_process(const std::vector<std::string>& words, const std::st
     for (std::string& word : storage)
         argv.push_back(word.data());
     argv.push_back(nullptr);
-    int saved_stdin = redirect_stdin(input);
+    int saved_stdin = redirect_stdin(input), saved_stderr = dup(2);
+    FILE* errors = std::tmpfile();
+    dup2(fileno(errors), 2);
     begin_capture();
     int status = run_sj(static_cast<int>(storage.size()), argv.data());
     std::string output = end_capture();
+    dup2(saved_stderr, 2);
+    close(saved_stderr);
     restore_stdin(saved_stdin);
-    return {status, output};
+    std::string error_text = read_all(errors);
+    std::fclose(errors);
+    return {status, output, error_text};
 }

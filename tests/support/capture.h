@@ -8,6 +8,7 @@
 struct InProcessRun {
     int status;
     std::string output;
+    std::string errors;  // standard error
 };
 
 // `words` are typed after the program name "sj".

@@ -34,7 +34,9 @@ int input_fd(const ProcessOptions& options, int& writer)
 [[noreturn]] void exec_child(const std::vector<std::string>& argv, const ProcessOptions& options, int in, int out,
                              int err)
 {
-    if (in >= 0)
+    if (!options.stdin_from.empty())
+        dup2(open(options.stdin_from.c_str(), O_RDONLY | O_NOCTTY), 0);
+    else if (in >= 0)
         dup2(in, 0);
     else
         close(0);

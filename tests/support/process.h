@@ -29,6 +29,7 @@ struct ProcessOptions {
     std::vector<std::string> env;      // NAME=value added to the environment
     bool err_to_out = false;           // standard error into standard output's pipe, as 2>&1
     std::string controlling_terminal;  // a terminal the child takes as its own, in a session of its own
+    std::string stdin_from;            // a file instead of `input`, opened without taking it as a terminal
 };
 
 ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options);
