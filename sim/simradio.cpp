@@ -42,7 +42,7 @@ const char* const USAGE =
 
 constexpr int MAX_LENGTHS = 16;
 constexpr int LONG_ANSWER = 6;
-constexpr int MAX_TAIL = 8;
+constexpr int MAX_TAIL = 32;
 
 // Bytes sent after an answer, as a stray echo or a late byte would come.
 struct Tail {
