@@ -3,6 +3,7 @@
 #include "serial_link.h"
 
 #include <cstdio>
+#include <cstring>
 
 void name_link(SerialLink& link, int port)
 {
@@ -15,6 +16,7 @@ void name_link(SerialLink& link, int port)
 void name_link_at(SerialLink& link, const char* path)
 {
     std::snprintf(link.name, sizeof link.name, "%s", path);
+    link.device[0] = '\0';
     link.port = 0;
     link.handle = -1;
     link.hinted = false;
@@ -48,6 +50,45 @@ void report_link_failure(const SerialLink& link, LinkStep step, int error)
         std::printf("ReadFile failed with error %d.\n", error);
         break;
     }
+    note_link_failure(link, step, error);
+}
+
+namespace {
+
+// A failure once the write frame is out leaves the write's fate open.
+void describe_write_fate(const SerialLink& link, char* text, int size)
+{
+    if (link.write_sent)
+        std::snprintf(text, static_cast<std::size_t>(size), "; the write command was out, so the radio may or may not "
+                      "hold the new bytes: once the line is back, %s reads them", read_again_command(link));
+}
+
+}  // namespace
+
+void note_link_failure(const SerialLink& link, LinkStep step, int error)
+{
+    char device[MAX_DEVICE_PATH + 1];  // "COM4" rather than "COM4:" in a sentence
+    std::snprintf(device, sizeof device, "%s", link.device[0] ? link.device : link.name);
+    std::size_t length = std::strlen(device);
+    if (length > 0 && device[length - 1] == ':')
+        device[length - 1] = '\0';
+    char detail[2 * MAX_DEVICE_PATH] = "";
+    for (int i = 0; i < link_note_count; ++i) {
+        const LinkNote& note = link_notes[i];
+        if (note.step != step || note.error != error)
+            continue;
+        if (!note.text)
+            return;
+        if (note.detail == NoteDetail::WriteFate)
+            describe_write_fate(link, detail, sizeof detail);
+        else
+            describe_detail(link, note.detail, detail, sizeof detail);
+        std::fprintf(operator_notes(), note.text, device, detail);
+        std::fputc('\n', operator_notes());
+        return;
+    }
+    describe_error(error, detail, sizeof detail);
+    std::fprintf(operator_notes(), "sj: %s: %s\n", device, detail);
 }
 
 // What sj adds for the operator goes to standard error, so that the tool's

@@ -11,7 +11,8 @@ constexpr int MAX_PORT = 256;             // COM1: .. COM256:, as Windows number
 constexpr int MAX_DEVICE_PATH = 255;      // a longer path is no serial device's
 
 struct SerialLink {
-    char name[MAX_DEVICE_PATH + 1];  // "COM1:" .. "COM256:", or the device path; shown in messages
+    char name[MAX_DEVICE_PATH + 1];    // "COM1:" .. "COM256:", or the device path; shown in messages
+    char device[MAX_DEVICE_PATH + 1];  // the device behind the name, once known; else empty
     int port;                        // the COM number, 0 for a device path
     std::intptr_t handle;            // file descriptor on POSIX, HANDLE on Win32
     bool hinted;                     // the silent-radio hint has been given at this stage
@@ -84,7 +85,24 @@ void close_link(SerialLink& link);
 // Shared by the implementations: fills the device name, prints a failure.
 void name_link(SerialLink& link, int port);
 void name_link_at(SerialLink& link, const char* path);
+// The failing step's message with the error number, then the note for it.
 void report_link_failure(const SerialLink& link, LinkStep step, int error);
+void note_link_failure(const SerialLink& link, LinkStep step, int error);
+
+// After each failure's message, one line on standard error: what the error
+// means here and what to do. Each platform has one table of these notes.
+enum class NoteDetail { None, OwningGroup, Holders, WriteFate };
+struct LinkNote {
+    LinkStep step;
+    int error;
+    NoteDetail detail;
+    const char* text;  // the device, then the detail; none: the port list says it
+};
+extern const LinkNote link_notes[];
+extern const int link_note_count;
+// The platform's share: a detail it can find out, and its own text for an error.
+void describe_detail(const SerialLink& link, NoteDetail detail, char* text, int size);
+void describe_error(int error, char* text, int size);
 // The silent-radio hint, for the stage the run is at.
 void hint_silent_radio(const SerialLink& link);
 // The command that reads the jumpers again on this port ("sj -4", or "sj "

@@ -179,10 +179,13 @@ void report_refusal(const SerialLink& link, const char* path, NotARadioLine why)
     list_existing_ports();
 }
 
-// A failed step still gives the port back to others.
+// A failed step still gives the port back to others. A node without a UART
+// fails here; the ports that exist follow its note.
 bool fail_open(SerialLink& link, LinkStep step, int error)
 {
     report_link_failure(link, step, error);
+    if (step == LinkStep::ReadLineSettings && error == EIO)
+        list_existing_ports();
     release_link(link);
     return false;
 }
@@ -190,6 +193,7 @@ bool fail_open(SerialLink& link, LinkStep step, int error)
 // The steps after the name: the same for a COM number and a device path.
 bool open_device(SerialLink& link, const char* path)
 {
+    std::snprintf(link.device, sizeof link.device, "%s", path);
     NotARadioLine why = not_a_radio_line(path);
     int fd = why == NotARadioLine::No ? open_locked(path) : -1;
     if (fd >= 0 && is_controlling_terminal(fd)) {

@@ -11,8 +11,10 @@
 #include <fcntl.h>
 #include <string>
 #include <csignal>
+#include <grp.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -110,6 +112,27 @@ TEST_F(Link, OpenFailuresNameTheDeviceAndTheErrorNumber)
 
     place("tty5", std::string(LINK_PORTS) + "/nowhere");  // a dangling link does not exist
     EXPECT_EQ(open_quietly(link, 6, ok), "CreateFile failed opening COM6: with error 2.\n");
+}
+
+// A user outside the device's group is told, after the message, which group to join.
+TEST_F(Link, NoPermissionNamesTheGroupToJoin)
+{
+    struct stat st;
+    const group* owner = stat(slave.c_str(), &st) == 0 ? getgrgid(st.st_gid) : nullptr;
+    if (getuid() != 0 || !owner || (st.st_mode & S_IRWXO))
+        GTEST_SKIP() << "needs root, to open a pty that others may not open as another user";
+    std::string group_name = owner->gr_name, errors(512, '\0');
+    std::FILE* notes = std::tmpfile();
+    if (fork() == 0) {
+        SerialLink link;
+        _exit(setuid(65534) == 0 && dup2(fileno(notes), 2) == 2 && std::freopen("/dev/null", "w", stdout) && !open_link_at(link, slave.c_str()) ? 0 : 1);
+    }
+    int status = 1;
+    EXPECT_TRUE(wait(&status) > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::rewind(notes);
+    errors.resize(std::fread(errors.data(), 1, errors.size(), notes));
+    EXPECT_EQ(errors, "sj: no permission to open " + slave + ": join the group " + group_name + " (sudo adduser $USER " +
+                          group_name + "), then log in again\n");
 }
 
 struct ReadRuleCase {

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <cstdlib>
 #include <initializer_list>
+#include <utility>
 
 #include "serial_link.h"
 
@@ -66,6 +67,10 @@ int check_open_port(int port)
     // Wine reads DTR and RTS control back as enabled from a pty whatever was
     // set; the table above checks what sj sets.
     failed += check(!dcb.fOutxCtsFlow && !dcb.fOutxDsrFlow && !dcb.fOutX && !dcb.fInX, "no flow control");
+    // On standard error, the notes after failures that cannot be made here, once the write is out.
+    link.write_sent = true;
+    for (auto [step, error] : {std::pair{LinkStep::OpenDevice, 31}, {LinkStep::OpenDevice, 433}, {LinkStep::ReadAnswer, 995}, {LinkStep::WriteFrame, 87}})
+        note_link_failure(link, step, error);
     close_link(link);
     std::printf("%d passed, %d failed\n", 4 - failed, failed);
     return failed == 0 ? 0 : 1;

@@ -1,0 +1,87 @@
+// What a link failure means on Linux and what to do next: the table of notes
+// and the details sj can find out (the device's group, who holds it).
+#include "serial_link.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+const LinkNote link_notes[] = {
+    {LinkStep::OpenDevice, ENOENT, NoteDetail::None, nullptr},
+    {LinkStep::OpenDevice, EACCES, NoteDetail::OwningGroup, "sj: no permission to open %s: join the group %s, then log in again"},
+    {LinkStep::OpenDevice, EBUSY, NoteDetail::Holders, "sj: %s is held by another program%s; close it and run sj again"},
+    {LinkStep::OpenDevice, EWOULDBLOCK, NoteDetail::Holders, "sj: %s is held by another program%s; close it and run sj again"},
+    {LinkStep::ReadLineSettings, EIO, NoteDetail::None, "sj: %s has no serial hardware behind it (a built-in port without a UART)%s"},
+    {LinkStep::ReadLineSettings, ENOTTY, NoteDetail::None, "sj: %s is not a serial port%s"},
+    {LinkStep::WriteFrame, EIO, NoteDetail::WriteFate, "sj: %s went away: the cable was pulled or the adapter was reset%s"},
+    {LinkStep::ReadAnswer, EIO, NoteDetail::WriteFate, "sj: %s went away: the cable was pulled or the adapter was reset%s"},
+};
+const int link_note_count = sizeof link_notes / sizeof *link_notes;
+
+namespace {
+
+const char* device_of(const SerialLink& link)
+{
+    return link.device[0] ? link.device : link.name;
+}
+
+void describe_owning_group(const SerialLink& link, char* text, std::size_t size)
+{
+    struct stat st;
+    const group* owner = stat(device_of(link), &st) == 0 ? getgrgid(st.st_gid) : nullptr;
+    if (owner)
+        std::snprintf(text, size, "%s (sudo adduser $USER %s)", owner->gr_name, owner->gr_name);
+    else
+        std::snprintf(text, size, "that owns it");
+}
+
+// The programs whose open files are the device, as far as /proc shows them
+// to this user; what cannot be seen is not guessed at.
+void describe_holders(const SerialLink& link, char* text, std::size_t size)
+{
+    struct stat port;
+    DIR* processes = stat(device_of(link), &port) == 0 ? opendir("/proc") : nullptr;
+    std::size_t used = 0;
+    for (dirent* entry; processes && (entry = readdir(processes));) {
+        long pid = std::strtol(entry->d_name, nullptr, 10);
+        char path[64], fd_path[320], name[32] = "?";
+        std::snprintf(path, sizeof path, "/proc/%ld/fd", pid);
+        DIR* fds = pid > 0 && pid != getpid() ? opendir(path) : nullptr;
+        bool holds = false;
+        for (dirent* fd; fds && !holds && (fd = readdir(fds));) {
+            struct stat st;
+            std::snprintf(fd_path, sizeof fd_path, "%s/%s", path, fd->d_name);
+            holds = stat(fd_path, &st) == 0 && S_ISCHR(st.st_mode) && st.st_rdev == port.st_rdev;
+        }
+        if (fds)
+            closedir(fds);
+        std::snprintf(path, sizeof path, "/proc/%ld/comm", pid);
+        std::FILE* comm = holds ? std::fopen(path, "r") : nullptr;
+        if (comm && std::fscanf(comm, "%31[^\n]", name) >= 0 && used < size)
+            used += static_cast<std::size_t>(std::snprintf(text + used, size - used, "%s%s (pid %ld)", used ? ", " : ": ", name, pid));
+        if (comm)
+            std::fclose(comm);
+    }
+    if (processes)
+        closedir(processes);
+}
+
+}  // namespace
+
+void describe_detail(const SerialLink& link, NoteDetail detail, char* text, int size)
+{
+    if (detail == NoteDetail::OwningGroup)
+        describe_owning_group(link, text, static_cast<std::size_t>(size));
+    else if (detail == NoteDetail::Holders)
+        describe_holders(link, text, static_cast<std::size_t>(size));
+}
+
+void describe_error(int error, char* text, int size)
+{
+    std::snprintf(text, static_cast<std::size_t>(size), "%s", std::strerror(error));
+}
