@@ -55,21 +55,40 @@ void show_usage()
     std::printf("         sj -2 F8 BF         Writes F8 BF using COM2:\n\n");
 }
 
-// The usage text stays as it always was; what it leaves out goes to
-// standard error.
-void note_port_forms()
+// The usage text stays as it always was; what it leaves out follows it, on
+// standard error after a bad command line.
+void print_port_forms(std::FILE* stream)
 {
-    std::fprintf(operator_notes(), "sj: the port is -1 to -%d (COM1: to COM%d:)%s; see \"Finding the port\" in sj's README\n",
-                     MAX_PORT, MAX_PORT, is_device_path("/dev/serial0") ? ", or a device path such as /dev/serial0" : "");
+    std::fprintf(stream, "sj: the port is -1 to -%d (COM1: to COM%d:)%s; see \"Finding the port\" in sj's README\n",
+                 MAX_PORT, MAX_PORT, is_device_path("/dev/serial0") ? ", or a device path such as /dev/serial0" : "");
+}
+
+// As command-line tools answer them: on standard output, with status 0.
+bool answers_help_or_version(int argc, char** argv, int& status)
+{
+    if (argc != 2 || (std::strcmp(argv[1], "--help") != 0 && std::strcmp(argv[1], "-h") != 0 &&
+                      std::strcmp(argv[1], "--version") != 0))
+        return false;
+    if (argv[1][2] == 'v') {
+        std::printf("sj version " SJ_VERSION "\n");
+    } else {
+        show_usage();
+        print_port_forms(stdout);
+    }
+    status = 0;
+    return true;
 }
 
 // A radio answers a read with its two bytes; other counts are shown as they
 // came, and the operator is told what that may mean before deciding.
-void note_odd_read(int count, RunMode mode)
+void note_odd_read(const Answer& answer, RunMode mode)
 {
-    std::fprintf(operator_notes(), "sj: the radio's answer had %d byte%s, not 2, so the values shown may not be the "
-                                   "jumpers (a wrong CAT rate, a noisy line)%s\n", count, count == 1 ? "" : "s",
-                 mode == RunMode::Write ? "; check them before answering YES" : "");
+    char shown[32] = "";
+    if (answer.received > answer.count)
+        std::snprintf(shown, sizeof shown, " (%d shown)", answer.count);
+    std::fprintf(operator_notes(), "sj: the radio's answer had %d byte%s%s, not 2, so the values shown may not be the "
+                                   "jumpers (a wrong CAT rate, a noisy line)%s\n", answer.received,
+                 answer.received == 1 ? "" : "s", shown, mode == RunMode::Write ? "; check them before answering YES" : "");
 }
 
 }  // namespace
@@ -90,8 +109,8 @@ int run_on_link(SerialLink& link, const CommandLine& command)
     if (!read_jumpers(link, answer))
         return 1;
     print_byte_line("Software jumpers are set to ", answer.count, answer.bytes);
-    if (answer.count != 2)
-        note_odd_read(answer.count, command.mode);
+    if (answer.received != 2)
+        note_odd_read(answer, command.mode);
     note_if_like_frame(answer);
     if (command.mode == RunMode::ReadOnly)
         return 0;
@@ -127,19 +146,22 @@ bool parse_command_line(int argc, char** argv, CommandLine& command)
 
 int run_sj(int argc, char** argv)
 {
+    int status = 0;
+    if (answers_help_or_version(argc, argv, status))
+        return status;
     // An empty argument vector is possible with exec(); the banner still needs a name.
     print_banner(argc > 0 && argv[0] ? argv[0] : "sj");
     CommandLine command;
     if (!parse_command_line(argc, argv, command)) {
         show_usage();
-        note_port_forms();
+        print_port_forms(operator_notes());
         return 1;
     }
     SerialLink link;
     bool opened = command.device ? open_link_at(link, command.device) : open_link(link, command.port);
     if (!opened)
         return 1;
-    int status = run_on_link(link, command);
+    status = run_on_link(link, command);
     release_link(link);
     return status;
 }

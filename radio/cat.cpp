@@ -41,15 +41,20 @@ namespace {
 int receive_answer(SerialLink& link, const CatFrame& frame, Answer& answer)
 {
     std::uint8_t first[FRAME_SIZE];
-    int count = receive(link, first, FRAME_SIZE);
+    int size = FRAME_SIZE;
+    int count = receive(link, first, size);
     if (count == FRAME_SIZE && std::memcmp(first, frame.bytes, FRAME_SIZE) == 0) {
         if (!link.echo_noted)
             std::fprintf(operator_notes(), "sj: the interface echoes what sj sends; the echo is left out of the "
                                            "answers shown\n");
         link.echo_noted = true;
-        count = receive(link, first, ANSWER_SIZE);
+        size = ANSWER_SIZE;
+        count = receive(link, first, size);
     }
     answer.received = count;
+    // A full buffer may not be the whole answer: the rest, by the read rule, is counted.
+    if (count == size)
+        wait_for_quiet_line(link, READ_GAP_MS, answer.received);
     // A damaged echo: an interface that lost or delayed bytes of the frame.
     answer.like_frame = count >= 2 && first[0] == frame.bytes[0] && first[1] == frame.bytes[1];
     if (count > ANSWER_SIZE)

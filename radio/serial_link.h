@@ -21,6 +21,9 @@ struct SerialLink {
     long long last_byte_us;          // when the last byte came, on the link's clock; -1 before any
 };
 
+// The read rule's gap: an answer ends once this passes without a byte.
+constexpr int READ_GAP_MS = 100;
+
 // How long a read waits for a first byte before the operator is told what
 // to check. The wait itself goes on without limit.
 constexpr int SILENCE_HINT_MS = 2000;

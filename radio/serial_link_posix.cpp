@@ -22,8 +22,6 @@
 
 namespace {
 
-constexpr int READ_GAP_MS = 100;
-
 // A pseudo-terminal keeps TIOCEXCL after its last close for as long as its
 // master lives, which would lock every later run out; the flock suffices there.
 bool is_pseudo_terminal(int fd)

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr DWORD READ_GAP_MS = 100;
-
 HANDLE handle_of(const SerialLink& link)
 {
     return reinterpret_cast<HANDLE>(link.handle);

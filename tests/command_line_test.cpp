@@ -91,6 +91,20 @@ TEST(CommandLine, PortOptionAndWordCount)
     }
 }
 
+// As command-line tools have them, alone on the line: on standard output, status 0.
+TEST(CommandLine, HelpAndVersion)
+{
+    const struct { const char* word; std::string output; } cases[] = {
+        {"--help", usage_text() + port_forms_note()}, {"-h", usage_text() + port_forms_note()},
+        {"--version", "sj version 0.2\n"}};
+    for (const auto& c : cases) {
+        InProcessRun run = run_in_process({c.word});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.output, c.output);
+        EXPECT_EQ(run.errors, "");
+    }
+}
+
 TEST(CommandLine, EmptyArgumentVectorGivesUsage)
 {
     char* argv[] = {nullptr};

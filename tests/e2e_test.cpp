@@ -29,7 +29,7 @@ TEST_F(EndToEnd, ReadRunOnThreePorts)
 {
     const struct { int port; std::vector<std::string> radio, words; const char* bytes; std::string err; } cases[] = {
         {1, {"--jumpers", "70", "06", "--gap", "300"}, {}, "70 ", odd_read_note(1, false)},
-        {2, {"--long", "--echo"}, {"-2"}, "D8 BF 06 07 ", echo_note() + odd_read_note(4, false)},
+        {2, {"--long", "--echo"}, {"-2"}, "D8 BF 06 07 ", echo_note() + odd_read_note(6, false)},
         {12, {}, {"-12"}, "D8 BF ", ""},
         {4, {"--pending", "5566"}, {"-4"}, "D8 BF ", ""},  // bytes that waited before sj opened the port
     };
@@ -145,7 +145,7 @@ TEST_F(EndToEnd, WriteRunWithYesTypedAtThePrompt)
         return true;
     };
     ProcessResult run = sj({"-2", "F8", "BF"}, "YES\n", options);
-    EXPECT_EQ(run.err, odd_read_note(4, true));
+    EXPECT_EQ(run.err, odd_read_note(6, true));
     EXPECT_EQ(frames_at_prompt, std::vector<std::string>{read_frame});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, sj_banner() + port_message(2) + jumper_line("D8 BF 06 07 ") + write_prompt("f8", "bf") +

@@ -49,9 +49,10 @@ std::string port_forms_note(bool device_paths)
            "; see \"Finding the port\" in sj's README\n";
 }
 
-std::string odd_read_note(int count, bool write)
+std::string odd_read_note(int count, bool write, int shown)
 {
     return "sj: the radio's answer had " + std::to_string(count) + (count == 1 ? " byte" : " bytes") +
+           (shown < count ? " (" + std::to_string(shown) + " shown)" : "") +
            ", not 2, so the values shown may not be the jumpers (a wrong CAT rate, a noisy line)" +
            (write ? "; check them before answering YES" : "") + "\n";
 }

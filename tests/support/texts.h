@@ -13,6 +13,6 @@ std::string jumper_line(const std::string& bytes);  // bytes as printed, e.g. "D
 std::string write_prompt(const std::string& b1, const std::string& b2);
 // Notes on standard error: a first read of other than two bytes, an
 // echoing interface, a silence after the write (`again` reads the bytes).
-std::string odd_read_note(int count, bool write);
+std::string odd_read_note(int count, bool write, int shown = 4);
 std::string echo_note();
 std::string write_hint(const std::string& again);
