@@ -67,7 +67,6 @@ TEST(Run, EachFailureEndsTheRunWithItsMessageAndStatus1)
         {"time-outs", failing(LinkStep::ApplyTimeouts, 1, 31), banner() + "SetCommTimeouts failed with error 31.\n", 0, 0, "sj: COM1: Too many links\n"},
         {"read frame", failing(LinkStep::WriteFrame, 1, 5), opened + "WriteFile failed with error 5.\n", 0, 0, gone + "\n"},
         {"read frame, 4 of 5", written_short(1, 4), opened + "Write of CAT command failed, rc = 4\n", 1, 0},
-        {"read frame, 0 of 5", written_short(1, 0), opened + "Write of CAT command failed, rc = 0\n", 1, 0},
         {"first answer", failing(LinkStep::ReadAnswer, 1, 5), opened + "ReadFile failed with error 5.\n", 1, 1, gone + "\n"},
         {"input before the write", failing(LinkStep::DiscardInput, 2, 6), prompted + "PurgeComm failed with error 6.\n", 1, 1, "sj: COM1: No such device or address\n"},
         // Nothing is announced on a noisy line; after the write the operator learns what it leaves open.
