@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,12 +29,33 @@ const char* device_of(const SerialLink& link)
     return link.device[0] ? link.device : link.name;
 }
 
+// The group's name as /etc/group has it: the serial ports' groups are
+// local ones, and the C library's lookup would tie a static build to NSS.
+bool group_name(gid_t gid, char* name, std::size_t size)
+{
+    std::FILE* groups = std::fopen("/etc/group", "r");
+    char line[1024];
+    bool found = false;
+    while (groups && !found && std::fgets(line, sizeof line, groups)) {
+        char* colon = std::strchr(line, ':');
+        char* second = colon ? std::strchr(colon + 1, ':') : nullptr;
+        found = second && std::strtol(second + 1, nullptr, 10) == static_cast<long>(gid);
+        if (found) {
+            *colon = '\0';
+            std::snprintf(name, size, "%.*s", static_cast<int>(size - 1), line);
+        }
+    }
+    if (groups)
+        std::fclose(groups);
+    return found;
+}
+
 void describe_owning_group(const SerialLink& link, char* text, std::size_t size)
 {
     struct stat st;
-    const group* owner = stat(device_of(link), &st) == 0 ? getgrgid(st.st_gid) : nullptr;
-    if (owner)
-        std::snprintf(text, size, "%s (sudo adduser $USER %s)", owner->gr_name, owner->gr_name);
+    char name[128];
+    if (stat(device_of(link), &st) == 0 && group_name(st.st_gid, name, sizeof name))
+        std::snprintf(text, size, "%s (sudo adduser $USER %s)", name, name);
     else
         std::snprintf(text, size, "that owns it");
 }
