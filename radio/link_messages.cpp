@@ -126,7 +126,7 @@ void hint_silent_radio(const SerialLink& link)
 {
     if (!link.write_sent) {
         std::fprintf(operator_notes(), "sj: no answer from the radio yet. Check that it is switched on, that its CAT rate "
-                                       "is 38400 baud and that the cable is in its CAT jack. Ctrl-C stops sj.\n");
+                                       "is 38400 baud and that the cable is in its CAT jack (the ACC jack on an FT-817). Ctrl-C stops sj.\n");
         return;
     }
     std::fprintf(operator_notes(), "sj: no answer from the radio since the write command was sent. The radio may or may "

@@ -94,7 +94,7 @@ TEST_F(EndToEnd, MissingDeviceAndNonSerialDeviceFailAtTheOpen)
 TEST_F(EndToEnd, SilentRadioHintHeldPortAndInterrupt)
 {
     const std::string hint = "sj: no answer from the radio yet. Check that it is switched on, that its CAT rate is "
-                             "38400 baud and that the cable is in its CAT jack. Ctrl-C stops sj.\n";
+                             "38400 baud and that the cable is in its CAT jack (the ACC jack on an FT-817). Ctrl-C stops sj.\n";
     SimRadio& com3 = radio_on(3, {"--silent"});
     SimRadio& com5 = radio_on(5, {"--delay", "1000"});
     std::atomic<bool> waiting{false}, second_done{false};
