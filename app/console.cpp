@@ -69,7 +69,7 @@ bool answers_help_or_version(int argc, char** argv, int& status)
     if (argc != 2 || (std::strcmp(argv[1], "--help") != 0 && std::strcmp(argv[1], "-h") != 0 &&
                       std::strcmp(argv[1], "--version") != 0))
         return false;
-    if (argv[1][2] == 'v') {
+    if (std::strcmp(argv[1], "--version") == 0) {
         std::printf("sj version " SJ_VERSION "\n");
     } else {
         show_usage();

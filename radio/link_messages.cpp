@@ -77,14 +77,16 @@ void note_link_failure(const SerialLink& link, LinkStep step, int error)
         const LinkNote& note = link_notes[i];
         if (note.step != step || note.error != error)
             continue;
-        if (!note.text)
-            return;
         if (note.detail == NoteDetail::WriteFate)
             describe_write_fate(link, detail, sizeof detail);
         else
-            describe_detail(link, note.detail, detail, sizeof detail);
-        std::fprintf(operator_notes(), note.text, device, detail);
-        std::fputc('\n', operator_notes());
+            describe_detail(device, note.detail, detail, sizeof detail);
+        if (note.text) {
+            std::fprintf(operator_notes(), note.text, device, detail);
+            std::fputc('\n', operator_notes());
+        }
+        if (note.detail == NoteDetail::PortList)
+            list_existing_ports();
         return;
     }
     describe_error(error, detail, sizeof detail);

@@ -10,24 +10,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+const char* const held = "sj: %s is held by another program%s; close it and run sj again";
+const char* const went_away = "sj: %s went away: the cable was pulled or the adapter was reset%s";
+
+}  // namespace
+
 const LinkNote link_notes[] = {
-    {LinkStep::OpenDevice, ENOENT, NoteDetail::None, nullptr},
+    {LinkStep::OpenDevice, ENOENT, NoteDetail::PortList, nullptr},
     {LinkStep::OpenDevice, EACCES, NoteDetail::OwningGroup, "sj: no permission to open %s: join the group %s, then log in again"},
-    {LinkStep::OpenDevice, EBUSY, NoteDetail::Holders, "sj: %s is held by another program%s; close it and run sj again"},
-    {LinkStep::OpenDevice, EWOULDBLOCK, NoteDetail::Holders, "sj: %s is held by another program%s; close it and run sj again"},
-    {LinkStep::ReadLineSettings, EIO, NoteDetail::None, "sj: %s has no serial hardware behind it (a built-in port without a UART)%s"},
+    {LinkStep::OpenDevice, EBUSY, NoteDetail::Holders, held},
+    {LinkStep::OpenDevice, EWOULDBLOCK, NoteDetail::Holders, held},
+    {LinkStep::ReadLineSettings, EIO, NoteDetail::PortList, "sj: %s has no serial hardware behind it (a built-in port without a UART)%s"},
     {LinkStep::ReadLineSettings, ENOTTY, NoteDetail::None, "sj: %s is not a serial port%s"},
-    {LinkStep::WriteFrame, EIO, NoteDetail::WriteFate, "sj: %s went away: the cable was pulled or the adapter was reset%s"},
-    {LinkStep::ReadAnswer, EIO, NoteDetail::WriteFate, "sj: %s went away: the cable was pulled or the adapter was reset%s"},
+    {LinkStep::WriteFrame, EIO, NoteDetail::WriteFate, went_away},
+    {LinkStep::ReadAnswer, EIO, NoteDetail::WriteFate, went_away},
 };
 const int link_note_count = sizeof link_notes / sizeof *link_notes;
 
 namespace {
-
-const char* device_of(const SerialLink& link)
-{
-    return link.device[0] ? link.device : link.name;
-}
 
 // The group's name as /etc/group has it: the serial ports' groups are
 // local ones, and the C library's lookup would tie a static build to NSS.
@@ -50,11 +52,11 @@ bool group_name(gid_t gid, char* name, std::size_t size)
     return found;
 }
 
-void describe_owning_group(const SerialLink& link, char* text, std::size_t size)
+void describe_owning_group(const char* device, char* text, std::size_t size)
 {
     struct stat st;
     char name[128];
-    if (stat(device_of(link), &st) == 0 && group_name(st.st_gid, name, sizeof name))
+    if (stat(device, &st) == 0 && group_name(st.st_gid, name, sizeof name))
         std::snprintf(text, size, "%s (sudo adduser $USER %s)", name, name);
     else
         std::snprintf(text, size, "that owns it");
@@ -62,10 +64,10 @@ void describe_owning_group(const SerialLink& link, char* text, std::size_t size)
 
 // The programs whose open files are the device, as far as /proc shows them
 // to this user; what cannot be seen is not guessed at.
-void describe_holders(const SerialLink& link, char* text, std::size_t size)
+void describe_holders(const char* device, char* text, std::size_t size)
 {
     struct stat port;
-    DIR* processes = stat(device_of(link), &port) == 0 ? opendir("/proc") : nullptr;
+    DIR* processes = stat(device, &port) == 0 ? opendir("/proc") : nullptr;
     std::size_t used = 0;
     for (dirent* entry; processes && (entry = readdir(processes));) {
         long pid = std::strtol(entry->d_name, nullptr, 10);
@@ -93,12 +95,12 @@ void describe_holders(const SerialLink& link, char* text, std::size_t size)
 
 }  // namespace
 
-void describe_detail(const SerialLink& link, NoteDetail detail, char* text, int size)
+void describe_detail(const char* device, NoteDetail detail, char* text, int size)
 {
     if (detail == NoteDetail::OwningGroup)
-        describe_owning_group(link, text, static_cast<std::size_t>(size));
+        describe_owning_group(device, text, static_cast<std::size_t>(size));
     else if (detail == NoteDetail::Holders)
-        describe_holders(link, text, static_cast<std::size_t>(size));
+        describe_holders(device, text, static_cast<std::size_t>(size));
 }
 
 void describe_error(int error, char* text, int size)

@@ -15,7 +15,7 @@ const char* const went_away = "sj: %s went away: the cable was pulled or the ada
 }  // namespace
 
 const LinkNote link_notes[] = {
-    {LinkStep::OpenDevice, ERROR_FILE_NOT_FOUND, NoteDetail::None, nullptr},
+    {LinkStep::OpenDevice, ERROR_FILE_NOT_FOUND, NoteDetail::PortList, nullptr},
     {LinkStep::OpenDevice, ERROR_ACCESS_DENIED, NoteDetail::None,
      "sj: another program has %s open (Windows gives a COM port to one program at a time)%s; close it and run sj again"},
     {LinkStep::OpenDevice, ERROR_GEN_FAILURE, NoteDetail::None, "sj: %s is a device that does not work%s: often a USB "
@@ -33,7 +33,7 @@ const LinkNote link_notes[] = {
 };
 const int link_note_count = sizeof link_notes / sizeof *link_notes;
 
-void describe_detail(const SerialLink& /*link*/, NoteDetail /*detail*/, char* /*text*/, int /*size*/) {}
+void describe_detail(const char* /*device*/, NoteDetail /*detail*/, char* /*text*/, int /*size*/) {}
 
 void describe_error(int error, char* text, int size)
 {

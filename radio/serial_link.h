@@ -94,17 +94,19 @@ void note_link_failure(const SerialLink& link, LinkStep step, int error);
 
 // After each failure's message, one line on standard error: what the error
 // means here and what to do. Each platform has one table of these notes.
-enum class NoteDetail { None, OwningGroup, Holders, WriteFate };
+// PortList: the ports that exist follow the note (or stand for it).
+enum class NoteDetail { None, OwningGroup, Holders, WriteFate, PortList };
 struct LinkNote {
     LinkStep step;
     int error;
     NoteDetail detail;
-    const char* text;  // the device, then the detail; none: the port list says it
+    const char* text;  // a format given the device, then the detail; or none
 };
 extern const LinkNote link_notes[];
 extern const int link_note_count;
-// The platform's share: a detail it can find out, and its own text for an error.
-void describe_detail(const SerialLink& link, NoteDetail detail, char* text, int size);
+// The platform's share: a detail it can find out about `device`, and its
+// own text for an error.
+void describe_detail(const char* device, NoteDetail detail, char* text, int size);
 void describe_error(int error, char* text, int size);
 // The silent-radio hint, for the stage the run is at.
 void hint_silent_radio(const SerialLink& link);

@@ -155,14 +155,6 @@ int ms_left_until(long long deadline_us)
     return left <= 0 ? 0 : static_cast<int>((left + 999) / 1000);
 }
 
-// A port that does not exist is reported with the ones that do.
-void report_open_failure(const SerialLink& link, int error)
-{
-    report_link_failure(link, LinkStep::OpenDevice, error);
-    if (error == ENOENT)
-        list_existing_ports();
-}
-
 // The operator's own terminal or the console would be set raw and written
 // on: never touched. The messages name the device behind a COM number.
 void report_refusal(const SerialLink& link, const char* path, NotARadioLine why)
@@ -177,13 +169,10 @@ void report_refusal(const SerialLink& link, const char* path, NotARadioLine why)
     list_existing_ports();
 }
 
-// A failed step still gives the port back to others. A node without a UART
-// fails here; the ports that exist follow its note.
+// A failed step still gives the port back to others.
 bool fail_open(SerialLink& link, LinkStep step, int error)
 {
     report_link_failure(link, step, error);
-    if (step == LinkStep::ReadLineSettings && error == EIO)
-        list_existing_ports();
     release_link(link);
     return false;
 }
@@ -204,7 +193,7 @@ bool open_device(SerialLink& link, const char* path)
         return false;
     }
     if (fd < 0) {
-        report_open_failure(link, errno);
+        report_link_failure(link, LinkStep::OpenDevice, errno);
         return false;
     }
     link.handle = fd;
@@ -227,7 +216,7 @@ bool open_link(SerialLink& link, int port)
     name_link(link, port);
     char path[MAX_DEVICE_PATH + 1];
     if (serial_device_for(port, path, sizeof path) < 0) {
-        report_open_failure(link, ENOENT);
+        report_link_failure(link, LinkStep::OpenDevice, ENOENT);
         return false;
     }
     return open_device(link, path);

@@ -42,20 +42,12 @@ void apply_cat_line_settings(DCB& dcb)
 
 namespace {
 
-// A port that does not exist is reported with the ones that do.
-void report_open_failure(const SerialLink& link, int error)
-{
-    report_link_failure(link, LinkStep::OpenDevice, error);
-    if (error == ERROR_FILE_NOT_FOUND)
-        list_existing_ports();
-}
-
 // The steps after the name: `device` is what CreateFileA is given.
 bool open_device(SerialLink& link, const char* device)
 {
     HANDLE handle = CreateFileA(device, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        report_open_failure(link, last_error());
+        report_link_failure(link, LinkStep::OpenDevice, last_error());
         return false;
     }
     link.handle = reinterpret_cast<std::intptr_t>(handle);

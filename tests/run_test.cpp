@@ -59,10 +59,10 @@ TEST(Run, EachFailureEndsTheRunWithItsMessageAndStatus1)
     const std::string fate = "; the write command was out, so the radio may or may not hold the new bytes: once the "
                              "line is back, sj -1 reads them\n";
     const FailureCase cases[] = {
-        {"open", failing(LinkStep::OpenDevice, 1, 2), banner() + "CreateFile failed opening COM1: with error 2.\n", 0, 0},
+        {"open", failing(LinkStep::OpenDevice, 1, 2), banner() + "CreateFile failed opening COM1: with error 2.\n", 0, 0, "(the ports that exist)\n"},
         {"settings read", failing(LinkStep::ReadLineSettings, 1, 25), banner() + "GetCommState failed with error 25.\n", 0, 0, "sj: COM1 is not a serial port\n"},
         {"held", failing(LinkStep::OpenDevice, 1, 16), banner() + "CreateFile failed opening COM1: with error 16.\n", 0, 0, "sj: COM1 is held by another program; close it and run sj again\n"},
-        {"no UART", failing(LinkStep::ReadLineSettings, 1, 5), banner() + "GetCommState failed with error 5.\n", 0, 0, "sj: COM1 has no serial hardware behind it (a built-in port without a UART)\n"},
+        {"no UART", failing(LinkStep::ReadLineSettings, 1, 5), banner() + "GetCommState failed with error 5.\n", 0, 0, "sj: COM1 has no serial hardware behind it (a built-in port without a UART)\n(the ports that exist)\n"},
         {"settings set", failing(LinkStep::ApplyLineSettings, 1, 22), banner() + "SetCommState failed with error 22.\n", 0, 0, "sj: COM1: Invalid argument\n"},
         {"time-outs", failing(LinkStep::ApplyTimeouts, 1, 31), banner() + "SetCommTimeouts failed with error 31.\n", 0, 0, "sj: COM1: Too many links\n"},
         {"read frame", failing(LinkStep::WriteFrame, 1, 5), opened + "WriteFile failed with error 5.\n", 0, 0, gone + "\n"},

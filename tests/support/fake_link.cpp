@@ -1,6 +1,8 @@
 // The test build of the serial link (see fake_link.h).
 #include "fake_link.h"
 
+#include "operator_note.h"
+
 #include <cstdio>
 
 FakeLinkScript fake_script;
@@ -112,3 +114,9 @@ void close_link(SerialLink& link)
 }
 
 void release_link(SerialLink& /*link*/) {}
+
+// Where the real link lists the ports that exist, a line that says so.
+void list_existing_ports()
+{
+    std::fprintf(operator_notes(), "(the ports that exist)\n");
+}
