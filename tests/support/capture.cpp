@@ -9,9 +9,6 @@
 
 namespace {
 
-int saved_stdout = -1;
-FILE* captured = nullptr;
-
 std::string read_all(FILE* file)
 {
     std::string text;
@@ -46,24 +43,44 @@ void restore_stdin(int saved)
     std::clearerr(stdin);
 }
 
+// One descriptor (standard output or error) into a temporary file, until
+// it is given back with what was written there.
+struct Redirect {
+    int fd;
+    int saved;
+    FILE* file;
+};
+
+Redirect redirect(int fd)
+{
+    Redirect r = {fd, dup(fd), std::tmpfile()};
+    dup2(fileno(r.file), fd);
+    return r;
+}
+
+std::string give_back(const Redirect& r)
+{
+    dup2(r.saved, r.fd);
+    close(r.saved);
+    std::string text = read_all(r.file);
+    std::fclose(r.file);
+    return text;
+}
+
+Redirect captured_stdout;
+
 }  // namespace
 
 void begin_capture()
 {
     std::fflush(stdout);
-    captured = std::tmpfile();
-    saved_stdout = dup(1);
-    dup2(fileno(captured), 1);
+    captured_stdout = redirect(1);
 }
 
 std::string end_capture()
 {
     std::fflush(stdout);
-    dup2(saved_stdout, 1);
-    close(saved_stdout);
-    std::string text = read_all(captured);
-    std::fclose(captured);
-    return text;
+    return give_back(captured_stdout);
 }
 
 InProcessRun run_in_process(const std::vector<std::string>& words, const std::string& input)
@@ -74,16 +91,11 @@ InProcessRun run_in_process(const std::vector<std::string>& words, const std::st
     for (std::string& word : storage)
         argv.push_back(word.data());
     argv.push_back(nullptr);
-    int saved_stdin = redirect_stdin(input), saved_stderr = dup(2);
-    FILE* errors = std::tmpfile();
-    dup2(fileno(errors), 2);
+    int saved_stdin = redirect_stdin(input);
+    Redirect errors = redirect(2);
     begin_capture();
     int status = run_sj(static_cast<int>(storage.size()), argv.data());
     std::string output = end_capture();
-    dup2(saved_stderr, 2);
-    close(saved_stderr);
     restore_stdin(saved_stdin);
-    std::string error_text = read_all(errors);
-    std::fclose(errors);
-    return {status, output, error_text};
+    return {status, output, give_back(errors)};
 }
