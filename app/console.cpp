@@ -91,6 +91,16 @@ void note_odd_read(const Answer& answer, RunMode mode)
                  answer.received == 1 ? "" : "s", shown, mode == RunMode::Write ? "; check them before answering YES" : "");
 }
 
+// Bytes in the first answer's window: a stray may have come first, and the
+// radio's own answer behind it. These bytes would be noted as the way back
+// and shown before YES, so the run ends here.
+void note_unsettled_read(const SerialLink& link, const Answer& answer)
+{
+    std::fprintf(operator_notes(), "sj: %d more byte%s came after that answer, so it may not be the radio's and the "
+                                   "values shown are not certain; once the line is quiet, %s reads them again\n",
+                 answer.late, answer.late == 1 ? "" : "s", read_again_command(link));
+}
+
 }  // namespace
 
 void note_if_like_frame(const Answer& answer)
@@ -112,6 +122,10 @@ int run_on_link(SerialLink& link, const CommandLine& command)
     if (answer.received != 2)
         note_odd_read(answer, command.mode);
     note_if_like_frame(answer);
+    if (answer.late > 0) {
+        note_unsettled_read(link, answer);
+        return 1;
+    }
     if (command.mode == RunMode::ReadOnly)
         return 0;
     return run_write_dialogue(link, command.b1, command.b2);

@@ -35,13 +35,13 @@ bool confirm_yes()
 
 enum class WriteVerdict { Accepted, Refused, CannotBeTold };
 
-// A radio answers a write with one status byte. A 00 with more bytes
-// behind it, in the answer or while it settled, may be a stray's.
+// A radio answers a write with one status byte, 00 for accepted. With more
+// bytes, in the answer or while it settled, any of them may be a stray's.
 WriteVerdict judge_write_answer(const Answer& answer)
 {
-    if (answer.count == 0 || answer.bytes[0] != 0x00)
-        return WriteVerdict::Refused;
-    return answer.received == 1 && answer.late == 0 ? WriteVerdict::Accepted : WriteVerdict::CannotBeTold;
+    if (answer.received == 1 && answer.late == 0)
+        return answer.bytes[0] == 0x00 ? WriteVerdict::Accepted : WriteVerdict::Refused;
+    return answer.count == 0 ? WriteVerdict::Refused : WriteVerdict::CannotBeTold;
 }
 
 void print_write_verdict(const Answer& answer, WriteVerdict verdict)
@@ -52,8 +52,8 @@ void print_write_verdict(const Answer& answer, WriteVerdict verdict)
         std::printf("Error: Radio did not accept command, should have returned 00\n\n");
     } else {
         int more = answer.received - 1 + answer.late;
-        std::printf("Radio answered 00 and %d more byte%s, so whether it accepted write EEPROM command cannot be "
-                    "told\n\n", more, more == 1 ? "" : "s");
+        std::printf("Radio answered %02X and %d more byte%s, so whether it accepted write EEPROM command cannot be "
+                    "told\n\n", answer.bytes[0], more, more == 1 ? "" : "s");
     }
 }
 
@@ -71,7 +71,7 @@ int read_back_and_judge(SerialLink& link, WriteVerdict verdict, std::uint8_t byt
 {
     std::printf("Reading EEPROM values again:\n");
     Answer answer;
-    if (!read_jumpers(link, answer, true))
+    if (!read_jumpers(link, answer))
         return 1;
     print_byte_line("Read current data from EEPROM gives ", answer.count, answer.bytes);
     bool confirmed = answer.late == 0 && read_back_shows(answer, byte1, byte2);
@@ -119,6 +119,7 @@ int run_write_dialogue(SerialLink& link, const char* b1, const char* b2)
         return 0;
     }
     // Announced only once the line is quiet and the frame is about to go out.
+    link.write_due = true;
     if (!clear_line_for_command(link))
         return 1;
     std::printf("\nSending CAT command: 00 04 %02x %02x BC to the Radio\n", byte1, byte2);

@@ -20,7 +20,10 @@ CatFrame make_frame(std::uint8_t data1, std::uint8_t data2, std::uint8_t opcode)
 bool clear_line_for_command(SerialLink& link)
 {
     int dropped = 0;
-    if (!wait_for_quiet_line(link, QUIET_LINE_MS, dropped)) {
+    LineWait line = wait_for_quiet_line(link, QUIET_LINE_MS, dropped);
+    if (line == LineWait::Failed)
+        return false;
+    if (line == LineWait::Noisy) {
         std::printf("Error: bytes kept coming from the radio for %d seconds without a pause; command not sent\n",
                     NOISY_LINE_LIMIT_MS / 1000);
         if (link.write_sent)
@@ -51,10 +54,12 @@ int receive_answer(SerialLink& link, const CatFrame& frame, Answer& answer)
         size = ANSWER_SIZE;
         count = receive(link, first, size);
     }
+    if (count < 0)
+        return -1;
     answer.received = count;
     // A full buffer may not be the whole answer: the rest, by the read rule, is counted.
-    if (count == size)
-        wait_for_quiet_line(link, READ_GAP_MS, answer.received);
+    if (count == size && wait_for_quiet_line(link, READ_GAP_MS, answer.received) == LineWait::Failed)
+        return -1;
     // A damaged echo: an interface that lost or delayed bytes of the frame.
     answer.like_frame = count >= 2 && first[0] == frame.bytes[0] && first[1] == frame.bytes[1];
     if (count > ANSWER_SIZE)
@@ -64,7 +69,19 @@ int receive_answer(SerialLink& link, const CatFrame& frame, Answer& answer)
     return count;
 }
 
-bool exchange(SerialLink& link, const CatFrame& frame, const char* short_write_format, Answer& answer, bool settle)
+// The window that an answer must stay unchallenged for (see SETTLE_MS).
+int settle_window_ms(SerialLink& link, const Answer& answer)
+{
+    int latency_ms = static_cast<int>((link.first_byte_us - link.frame_sent_us) / 1000);
+    if (latency_ms > link.slowest_answer_ms)
+        link.slowest_answer_ms = latency_ms;
+    if (answer.like_frame || link.slowest_answer_ms >= MAX_SETTLE_MS / SETTLE_FACTOR)
+        return MAX_SETTLE_MS;
+    int window_ms = SETTLE_FACTOR * link.slowest_answer_ms;
+    return window_ms < SETTLE_MS ? SETTLE_MS : window_ms;
+}
+
+bool exchange(SerialLink& link, const CatFrame& frame, const char* short_write_format, Answer& answer)
 {
     if (!clear_line_for_command(link))
         return false;
@@ -85,21 +102,22 @@ bool exchange(SerialLink& link, const CatFrame& frame, const char* short_write_f
     answer.count = receive_answer(link, frame, answer);
     if (answer.count < 0)
         return false;
-    if (settle)  // a line that never falls quiet has sent late bytes too: the count says so
-        wait_for_quiet_line(link, SETTLE_MS, answer.late);
+    // A line that never falls quiet has sent late bytes too: the count says so.
+    if (wait_for_quiet_line(link, settle_window_ms(link, answer), answer.late) == LineWait::Failed)
+        return false;
+    // Two bytes alone are what a radio answers a read with, jumpers 00 04 too.
+    answer.like_frame = answer.like_frame && !(answer.received == 2 && answer.late == 0);
     return true;
 }
 
 }  // namespace
 
-bool read_jumpers(SerialLink& link, Answer& answer, bool settle)
+bool read_jumpers(SerialLink& link, Answer& answer)
 {
-    return exchange(link, make_frame(0x00, 0x00, EEPROM_READ), "Write of CAT command failed, rc = %d\n", answer,
-                    settle);
+    return exchange(link, make_frame(0x00, 0x00, EEPROM_READ), "Write of CAT command failed, rc = %d\n", answer);
 }
 
 bool write_jumpers(SerialLink& link, std::uint8_t byte1, std::uint8_t byte2, Answer& answer)
 {
-    return exchange(link, make_frame(byte1, byte2, EEPROM_WRITE), "Write to the radio failed! RC = %d\n", answer,
-                    true);
+    return exchange(link, make_frame(byte1, byte2, EEPROM_WRITE), "Write to the radio failed! RC = %d\n", answer);
 }

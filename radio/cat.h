@@ -18,8 +18,8 @@ struct Answer {
     int count = 0;  // 0..4; bytes past it are not part of the answer
     std::uint8_t bytes[4] = {};
     int received = 0;         // bytes that came as the answer, shown or not
-    int late = 0;             // bytes that came within SETTLE_MS after it, when it was settled
-    bool like_frame = false;  // it begins with 2 or more bytes of the frame just sent
+    int late = 0;             // bytes that came in its settle window (see SETTLE_MS)
+    bool like_frame = false;  // it begins like the frame just sent, and is more than 2 bytes alone
 };
 
 // Waits for a quiet line and drops what waits on it, so that a command's
@@ -27,8 +27,8 @@ struct Answer {
 // printing why the command is not sent.
 bool clear_line_for_command(SerialLink& link);
 
-// Each sends its frame and reads the answer; a write's answer, and a read's
-// when `settle` says so, is settled (see SETTLE_MS). False means the run
-// must end with status 1: the failure (platform error or short write) is printed.
-bool read_jumpers(SerialLink& link, Answer& answer, bool settle = false);
+// Each sends its frame and reads the answer, which is settled (see
+// SETTLE_MS). False means the run must end with status 1: the failure
+// (platform error, a hang-up, or a short write) is printed.
+bool read_jumpers(SerialLink& link, Answer& answer);
 bool write_jumpers(SerialLink& link, std::uint8_t byte1, std::uint8_t byte2, Answer& answer);

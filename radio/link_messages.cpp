@@ -20,9 +20,13 @@ void name_link_at(SerialLink& link, const char* path)
     link.port = 0;
     link.handle = -1;
     link.hinted = false;
+    link.write_due = false;
     link.write_sent = false;
     link.echo_noted = false;
     link.last_byte_us = -1;
+    link.first_byte_us = -1;
+    link.frame_sent_us = -1;
+    link.slowest_answer_ms = 0;
 }
 
 void report_link_failure(const SerialLink& link, LinkStep step, int error)
@@ -55,12 +59,16 @@ void report_link_failure(const SerialLink& link, LinkStep step, int error)
 
 namespace {
 
-// A failure once the write frame is out leaves the write's fate open.
+// A failure once the write frame is out leaves the write's fate open; one
+// after YES but before it leaves the radio as it was.
 void describe_write_fate(const SerialLink& link, char* text, int size)
 {
     if (link.write_sent)
         std::snprintf(text, static_cast<std::size_t>(size), "; the write command was out, so the radio may or may not "
                       "hold the new bytes: once the line is back, %s reads them", read_again_command(link));
+    else if (link.write_due)
+        std::snprintf(text, static_cast<std::size_t>(size), "; the write command was not sent, so the radio holds "
+                      "what it had");
 }
 
 }  // namespace

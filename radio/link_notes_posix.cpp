@@ -24,6 +24,7 @@ const LinkNote link_notes[] = {
     {LinkStep::OpenDevice, EWOULDBLOCK, NoteDetail::Holders, held},
     {LinkStep::ReadLineSettings, EIO, NoteDetail::PortList, "sj: %s has no serial hardware behind it (a built-in port without a UART)%s"},
     {LinkStep::ReadLineSettings, ENOTTY, NoteDetail::None, "sj: %s is not a serial port%s"},
+    {LinkStep::DiscardInput, EIO, NoteDetail::WriteFate, went_away},
     {LinkStep::WriteFrame, EIO, NoteDetail::WriteFate, went_away},
     {LinkStep::ReadAnswer, EIO, NoteDetail::WriteFate, went_away},
 };

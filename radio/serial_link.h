@@ -16,9 +16,13 @@ struct SerialLink {
     int port;                        // the COM number, 0 for a device path
     std::intptr_t handle;            // file descriptor on POSIX, HANDLE on Win32
     bool hinted;                     // the silent-radio hint has been given at this stage
+    bool write_due;                  // the operator said YES: the write frame is about to go out
     bool write_sent;                 // the write frame is out: a silence now leaves its fate open
     bool echo_noted;                 // the operator has been told that the interface echoes
     long long last_byte_us;          // when the last byte came, on the link's clock; -1 before any
+    long long first_byte_us;         // when the last read's first byte came
+    long long frame_sent_us;         // when the last frame went out
+    int slowest_answer_ms;           // the longest time from a frame to its answer in this run
 };
 
 // The read rule's gap: an answer ends once this passes without a byte.
@@ -34,11 +38,19 @@ constexpr int SILENCE_HINT_MS = 2000;
 constexpr int QUIET_LINE_MS = 200;
 constexpr int NOISY_LINE_LIMIT_MS = 2000;
 
-// The answers that decide a write (the write's and the read-back's) count
-// only once nothing has come for SETTLE_MS after their last byte: a stray
-// that came first is then told by the radio's own answer behind it, up to
-// 500 ms later, with 100 ms to spare for a loaded machine or an adapter.
+// Every answer counts only once nothing has come for a window after its
+// last byte: a stray that came first is then told by the radio's own answer
+// behind it, which comes at most SLOWEST_LINK_MS after the frame. The window
+// is SETTLE_FACTOR times the longest time from a frame to its answer's first
+// byte so far in the run (this answer's included), but at least SETTLE_MS
+// and at most MAX_SETTLE_MS: a prompt radio's run stays short, and once an
+// answer took 34 ms the window covers the slowest link. An answer that
+// begins like sj's own frame may be an echo with a pause in it as long as
+// the slowest link's: its window is MAX_SETTLE_MS.
 constexpr int SETTLE_MS = 600;
+constexpr int SETTLE_FACTOR = 50;
+constexpr int SLOWEST_LINK_MS = 1500;
+constexpr int MAX_SETTLE_MS = SLOWEST_LINK_MS + 200;
 
 // Opens COM<port>: and applies the line settings and time-outs. Prints the
 // port message on success, the failing step's message otherwise.
@@ -58,23 +70,27 @@ void list_existing_ports();
 
 // Waits until nothing has come for `quiet_ms` since the last byte received,
 // dropping what comes meanwhile and adding its count to `dropped`; at once
-// before any byte has come. False when bytes kept coming for
-// NOISY_LINE_LIMIT_MS.
-bool wait_for_quiet_line(SerialLink& link, int quiet_ms, int& dropped);
+// before any byte has come. Noisy when bytes kept coming for
+// NOISY_LINE_LIMIT_MS; Failed, after printing the failure, when the line
+// hung up or a read failed: no end of the line is quiet.
+enum class LineWait { Quiet, Noisy, Failed };
+LineWait wait_for_quiet_line(SerialLink& link, int quiet_ms, int& dropped);
 
 // Drops whatever waits in the port's input, so that a late or overlong
 // answer cannot pass for the start of the next one. False after printing
 // the failure.
 bool discard_input(SerialLink& link);
 
-// One write of `count` bytes. Returns the count the platform wrote, or -1
-// after printing the failure.
+// One write of `count` bytes, its time noted in frame_sent_us. Returns the
+// count the platform wrote, or -1 after printing the failure.
 int send_frame(SerialLink& link, const std::uint8_t* bytes, int count);
 
 // One read of up to `size` bytes: waits for the first byte without limit,
 // then stops at `size` bytes or after more than 100 ms without a further
-// byte. Once in a run, after SILENCE_HINT_MS without a first byte, the hint
-// goes to standard error. Returns the count, or -1 after printing the failure.
+// byte; the first byte's time is noted in first_byte_us. Once in a run,
+// after SILENCE_HINT_MS without a first byte, the hint goes to standard
+// error. Returns the count, or -1 after printing the failure (a hang-up
+// too, whether or not bytes came before it).
 int receive(SerialLink& link, std::uint8_t* buffer, int size);
 
 // Gives the port back to others at the end of a run, on every path (POSIX:

@@ -233,28 +233,40 @@ bool open_link_at(SerialLink& link, const char* path)
     return open_device(link, path);
 }
 
-bool wait_for_quiet_line(SerialLink& link, int quiet_ms, int& dropped)
+namespace {
+
+// A read that ended the line: a hang-up (end of file, or EIO) or an error.
+void report_line_ended(const SerialLink& link, ssize_t n)
+{
+    report_link_failure(link, LinkStep::ReadAnswer, n == 0 || errno == EIO ? EIO : errno);
+}
+
+}  // namespace
+
+LineWait wait_for_quiet_line(SerialLink& link, int quiet_ms, int& dropped)
 {
     if (link.last_byte_us < 0)
-        return true;  // nothing has come yet: nothing to wait for
+        return LineWait::Quiet;  // nothing has come yet: nothing to wait for
     int fd = static_cast<int>(link.handle);
     long long give_up_us = now_us() + NOISY_LINE_LIMIT_MS * 1000LL;
     for (;;) {
         int quiet_left_ms = ms_left_until(link.last_byte_us + quiet_ms * 1000LL);
         pollfd pfd = {fd, POLLIN, 0};
         int ready = poll(&pfd, 1, quiet_left_ms);
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0)
-            return true;  // quiet; a failing poll is left to the discard and the write to report
+        if (ready == 0)
+            return LineWait::Quiet;
         std::uint8_t bytes[64];
-        ssize_t n = read(fd, bytes, sizeof bytes);
-        if (n <= 0)
-            return true;  // hung up: the next step reports it
+        ssize_t n = ready < 0 ? -1 : read(fd, bytes, sizeof bytes);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0) {
+            report_line_ended(link, n);
+            return LineWait::Failed;
+        }
         dropped += static_cast<int>(n);
         link.last_byte_us = now_us();
         if (link.last_byte_us >= give_up_us)
-            return false;
+            return LineWait::Noisy;
     }
 }
 
@@ -276,6 +288,7 @@ int send_frame(SerialLink& link, const std::uint8_t* bytes, int count)
         report_link_failure(link, LinkStep::WriteFrame, errno);
         return -1;
     }
+    link.frame_sent_us = now_us();
     return static_cast<int>(written);
 }
 
@@ -298,16 +311,15 @@ int receive(SerialLink& link, std::uint8_t* buffer, int size)
         ssize_t n = ready < 0 ? -1 : read(fd, buffer + got, static_cast<std::size_t>(size - got));
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
-        bool hung_up = n == 0 || (n < 0 && errno == EIO);
-        if (hung_up && got > 0)
-            break;  // what came before the hang-up is the answer
         if (n <= 0) {
-            // A line that hangs up before answering has not answered.
-            report_link_failure(link, LinkStep::ReadAnswer, hung_up ? EIO : errno);
+            // Nothing after a hang-up can contradict what came before it: no answer.
+            report_line_ended(link, n);
             return -1;
         }
-        got += static_cast<int>(n);
         link.last_byte_us = now_us();
+        if (got == 0)
+            link.first_byte_us = link.last_byte_us;
+        got += static_cast<int>(n);
         deadline_us = link.last_byte_us + READ_GAP_MS * 1000LL;
     }
     return got;

@@ -110,34 +110,39 @@ long long now_us()
     return static_cast<long long>(GetTickCount64()) * 1000;
 }
 
-// How many bytes wait in the port's input; 0 when that cannot be told.
-DWORD bytes_waiting(HANDLE handle)
+// How many bytes wait in the port's input; -1 after printing the failure
+// (a port that went away is no quiet line).
+long long bytes_waiting(const SerialLink& link)
 {
     DWORD errors = 0;
     COMSTAT status = {};
-    return ClearCommError(handle, &errors, &status) ? status.cbInQue : 0;
+    if (ClearCommError(handle_of(link), &errors, &status))
+        return status.cbInQue;
+    report_link_failure(link, LinkStep::ReadAnswer, last_error());
+    return -1;
 }
 
 }  // namespace
 
 // ReadFile's time-outs stay those of the read rule: the input queue is
 // looked at every 10 ms instead, and what comes is counted and dropped.
-bool wait_for_quiet_line(SerialLink& link, int quiet_ms, int& dropped)
+LineWait wait_for_quiet_line(SerialLink& link, int quiet_ms, int& dropped)
 {
     if (link.last_byte_us < 0)
-        return true;  // nothing has come yet: nothing to wait for
+        return LineWait::Quiet;  // nothing has come yet: nothing to wait for
     long long give_up_us = now_us() + NOISY_LINE_LIMIT_MS * 1000LL;
     for (;;) {
-        DWORD waiting = bytes_waiting(handle_of(link));
+        long long waiting = bytes_waiting(link);
+        if (waiting < 0 || (waiting > 0 && !discard_input(link)))
+            return LineWait::Failed;
         if (waiting > 0) {
-            PurgeComm(handle_of(link), PURGE_RXCLEAR);
             dropped += static_cast<int>(waiting);
             link.last_byte_us = now_us();
             if (link.last_byte_us >= give_up_us)
-                return false;
+                return LineWait::Noisy;
         }
         if (now_us() >= link.last_byte_us + quiet_ms * 1000LL)
-            return true;
+            return LineWait::Quiet;
         Sleep(10);
     }
 }
@@ -157,6 +162,7 @@ int send_frame(SerialLink& link, const std::uint8_t* bytes, int count)
         report_link_failure(link, LinkStep::WriteFrame, last_error());
         return -1;
     }
+    link.frame_sent_us = now_us();
     return static_cast<int>(written);
 }
 
@@ -218,8 +224,10 @@ int receive(SerialLink& link, std::uint8_t* buffer, int size)
         return -1;
     }
     // A read short of `size` ended with the gap: its last byte came that much earlier.
-    if (got > 0)
+    if (got > 0) {
         link.last_byte_us = now_us() - (static_cast<int>(got) < size ? READ_GAP_MS * 1000LL : 0);
+        link.first_byte_us = link.last_byte_us;  // at 38400 baud, 4 bytes take 1 ms
+    }
     return static_cast<int>(got);
 }
 

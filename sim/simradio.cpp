@@ -31,6 +31,10 @@ const char* const USAGE =
     "  --gap MS            wait MS milliseconds between answer bytes\n"
     "  --delay MS          wait MS milliseconds before each answer\n"
     "  --hangup-after N    hang up when the Nth frame arrives, without answering\n"
+    "  --hangup-at N,MS    hang up MS milliseconds after the Nth frame arrives\n"
+    "  --stray HEX         send these bytes after every frame, whatever the answer\n"
+    "  --stray-after MS    ... MS milliseconds after the frame arrives (default 0)\n"
+    "  --stray-frame N     ... after the Nth frame only\n"
     "  --echo              echo every byte received before answering (one-wire interfaces)\n"
     "  --echo-lose         echo all but the last byte of each frame (a byte lost)\n"
     "  --echo-pause MS     echo, with a pause of MS milliseconds after the second byte\n"
@@ -38,7 +42,8 @@ const char* const USAGE =
     "  --write-tail HEX    after the answer to a write, send these bytes too (e.g. E4E5)\n"
     "  --read-tail HEX     after the answer to a read, send these bytes too (e.g. 00)\n"
     "  --tail-gap MS       wait MS milliseconds before a tail (default 0)\n"
-    "A tail sent while a frame is already waiting is logged as \"stray after a frame\".\n";
+    "A tail sent while a frame is already waiting, and every stray, is logged as\n"
+    "\"stray after a frame\"; a hang-up, with whether the frame before it was answered.\n";
 
 constexpr int MAX_LENGTHS = 16;
 constexpr int LONG_ANSWER = 6;
@@ -71,7 +76,23 @@ struct Options {
     Tail write_tail;  // after a write's answer
     Tail read_tail;   // after a read's answer
     int tail_gap_ms = 0;
+    int hangup_at_frame = 0;  // with hangup_at_ms: a hang-up at a time after that frame
+    int hangup_at_ms = 0;
+    Tail stray;
+    int stray_after_ms = 0;
+    int stray_frame = 0;      // 0: after every frame
 };
+
+// What is due at a time after a frame, whatever the answer is doing: strays
+// and a hang-up, on the monotonic clock.
+constexpr int MAX_DUE = 8;
+struct Due {
+    long long stray_at[MAX_DUE];
+    int strays = 0;
+    long long hangup_at = -1;
+    bool answered = false;  // the last frame's answer has gone out
+};
+Due due;
 
 volatile sig_atomic_t stop_requested = 0;
 // SIGINT and SIGTERM are blocked but while waiting (ppoll with this mask),
@@ -181,6 +202,22 @@ bool parse_options(int argc, char** argv, Options& o)
         } else if (!std::strcmp(a, "--delay") && has1) {
             if (!parse_int(argv[++i], 0, 60000, o.delay_ms))
                 return false;
+        } else if (!std::strcmp(a, "--hangup-at") && has1) {
+            char* comma = std::strchr(argv[++i], ',');
+            if (!comma)
+                return false;
+            *comma = '\0';
+            if (!parse_int(argv[i], 1, 1000, o.hangup_at_frame) || !parse_int(comma + 1, 0, 60000, o.hangup_at_ms))
+                return false;
+        } else if (!std::strcmp(a, "--stray") && has1) {
+            if (!parse_tail(argv[++i], o.stray))
+                return false;
+        } else if (!std::strcmp(a, "--stray-frame") && has1) {
+            if (!parse_int(argv[++i], 1, 1000, o.stray_frame))
+                return false;
+        } else if (!std::strcmp(a, "--stray-after") && has1) {
+            if (!parse_int(argv[++i], 0, 60000, o.stray_after_ms))
+                return false;
         } else if (!std::strcmp(a, "--hangup-after") && has1) {
             if (!parse_int(argv[++i], 1, 1000000, o.hangup_after))
                 return false;
@@ -224,12 +261,63 @@ bool open_pty(Pty& pty)
     return tcsetattr(pty.slave, TCSANOW, &tio) == 0;
 }
 
-// Ends early only for a stop: no other signal is caught.
-void sleep_ms(int ms)
+long long now_ms()
 {
-    timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
-    if (!stop_requested)
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
+}
+
+// Ends early only for a stop: no other signal is caught.
+void sleep_ms(long long ms)
+{
+    timespec ts = {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+    if (!stop_requested && ms > 0)
         ppoll(nullptr, 0, &ts, &waiting_mask);
+}
+
+// The earliest time something is due, -1 for nothing.
+long long next_due()
+{
+    long long next = due.hangup_at;
+    for (int i = 0; i < due.strays; ++i)
+        next = next < 0 || due.stray_at[i] < next ? due.stray_at[i] : next;
+    return next;
+}
+
+// Sends the strays that are due; false once the hang-up is due.
+bool run_due(const Options& o, int master)
+{
+    long long now = now_ms();
+    if (due.hangup_at >= 0 && due.hangup_at <= now) {
+        std::fprintf(log_file, "hangup %s the answer\n", due.answered ? "after" : "before");
+        return false;
+    }
+    for (int i = 0; i < due.strays;) {
+        if (due.stray_at[i] > now) {
+            ++i;
+            continue;
+        }
+        due.stray_at[i] = due.stray_at[--due.strays];
+        if (write(master, o.stray.bytes, static_cast<std::size_t>(o.stray.count)) == o.stray.count)
+            log_bytes("stray after a frame:", o.stray.bytes, o.stray.count);
+    }
+    return true;
+}
+
+// Waits `ms`, doing what falls due meanwhile; false once the hang-up is due.
+bool pause_ms(const Options& o, int master, int ms)
+{
+    long long until = now_ms() + ms;
+    for (;;) {
+        if (!run_due(o, master))
+            return false;
+        if (stop_requested || now_ms() >= until)
+            return true;
+        long long next = next_due();
+        long long wake = next >= 0 && next < until ? next : until;
+        sleep_ms(wake - now_ms());
+    }
 }
 
 // The answer a healthy radio gives, and bytes beyond it for long answers.
@@ -269,20 +357,69 @@ int answer_length(const Options& o, int frame_number, int natural)
     return o.length >= 0 ? o.length : natural;
 }
 
+// Whether sj has sent its next frame already: the tail then comes after it.
+bool frame_waiting(int master)
+{
+    pollfd pfd = {master, POLLIN, 0};
+    return poll(&pfd, 1, 0) > 0;
+}
+
 // Without a gap the answer goes out in one write, so that it arrives whole;
 // it is logged once sent, so that the log tells when the line has it.
-void send_answer(const Options& o, int master, const unsigned char* answer, int count)
+// False once a hang-up is due.
+bool send_answer(const Options& o, int master, const unsigned char* answer, int count)
 {
-    if (count == 0)
-        return;
     int chunk = o.gap_ms > 0 ? 1 : count;
     for (int i = 0; i < count; i += chunk) {
-        if (i > 0)
-            sleep_ms(o.gap_ms);
+        if (i > 0 && !pause_ms(o, master, o.gap_ms))
+            return false;
         if (write(master, answer + i, static_cast<std::size_t>(chunk)) != chunk)
-            return;
+            return true;
     }
-    log_bytes("tx", answer, count);
+    if (count > 0)
+        log_bytes("tx", answer, count);
+    return true;
+}
+
+// A frame's timed events: its stray, and the hang-up after the Nth frame.
+void schedule_after_frame(const Options& o, int frame_number)
+{
+    long long now = now_ms();
+    due.answered = false;
+    if (o.stray.count > 0 && due.strays < MAX_DUE && (o.stray_frame == 0 || o.stray_frame == frame_number))
+        due.stray_at[due.strays++] = now + o.stray_after_ms;
+    if (frame_number == o.hangup_at_frame)
+        due.hangup_at = now + o.hangup_at_ms;
+}
+
+// The answer to one frame, its echo and its tail; false once a hang-up is due.
+bool answer_frame(const Options& o, int master, const unsigned char* frame, int frame_number)
+{
+    // An echo of the frame comes first, in the same write as the answer:
+    // an interface echoes as the bytes pass, long before the radio answers.
+    unsigned char line[5 + LONG_ANSWER] = {};
+    int echoed = o.echo ? o.echo_length : 0;
+    std::memcpy(line, frame, static_cast<std::size_t>(echoed));
+    int natural = make_answer(o, frame, line + echoed);
+    int length = answer_length(o, frame_number, natural);
+    int first = 0;
+    if (o.echo_pause_ms > 0) {  // a delayed echo: its first two bytes, a pause, the rest
+        if (!send_answer(o, master, line, 2) || !pause_ms(o, master, o.echo_pause_ms))
+            return false;
+        first = 2;
+    }
+    if (!pause_ms(o, master, o.delay_ms) || !send_answer(o, master, line + first, echoed + length - first))
+        return false;
+    due.answered = true;
+    const Tail* tail = frame[4] == 0xBB ? &o.read_tail : frame[4] == 0xBC ? &o.write_tail : nullptr;
+    if (length > 0 && tail && tail->count > 0) {
+        if (!pause_ms(o, master, o.tail_gap_ms))
+            return false;
+        if (frame_waiting(master))
+            std::fprintf(log_file, "stray after a frame\n");
+        return send_answer(o, master, tail->bytes, tail->count);
+    }
+    return true;
 }
 
 // What a client left unread must not reach the next one, as a real port
@@ -294,13 +431,6 @@ void drop_leftovers_on_close(int watch, int slave)
         tcflush(slave, TCIFLUSH);
 }
 
-// Whether sj has sent its next frame already: the tail then comes after it.
-bool frame_waiting(int master)
-{
-    pollfd pfd = {master, POLLIN, 0};
-    return poll(&pfd, 1, 0) > 0;
-}
-
 int serve(const Options& o, Pty& pty)
 {
     int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -310,7 +440,13 @@ int serve(const Options& o, Pty& pty)
     int have = 0, frames = 0;
     while (!stop_requested) {
         pollfd fds[2] = {{pty.master, POLLIN, 0}, {watch, POLLIN, 0}};
-        if (ppoll(fds, watch >= 0 ? 2 : 1, nullptr, &waiting_mask) < 0)
+        long long next = next_due();
+        long long wait = next < 0 ? -1 : next > now_ms() ? next - now_ms() : 0;
+        timespec ts = {static_cast<time_t>(wait / 1000), static_cast<long>(wait % 1000) * 1000000L};
+        int ready = ppoll(fds, watch >= 0 ? 2 : 1, wait < 0 ? nullptr : &ts, &waiting_mask);
+        if (!run_due(o, pty.master))
+            return 0;
+        if (ready <= 0)
             continue;
         if (fds[1].revents & POLLIN)
             drop_leftovers_on_close(watch, pty.slave);
@@ -329,28 +465,9 @@ int serve(const Options& o, Pty& pty)
             std::fprintf(log_file, "hangup\n");
             return 0;
         }
-        // An echo of the frame comes first, in the same write as the answer:
-        // an interface echoes as the bytes pass, long before the radio answers.
-        unsigned char line[5 + LONG_ANSWER] = {};
-        int echoed = o.echo ? o.echo_length : 0;
-        std::memcpy(line, frame, static_cast<std::size_t>(echoed));
-        int natural = make_answer(o, frame, line + echoed);
-        int length = answer_length(o, frames, natural);
-        int first = 0;
-        if (o.echo_pause_ms > 0) {  // a delayed echo: its first two bytes, a pause, the rest
-            send_answer(o, pty.master, line, 2);
-            sleep_ms(o.echo_pause_ms);
-            first = 2;
-        }
-        sleep_ms(o.delay_ms);
-        send_answer(o, pty.master, line + first, echoed + length - first);
-        const Tail* tail = frame[4] == 0xBB ? &o.read_tail : frame[4] == 0xBC ? &o.write_tail : nullptr;
-        if (length > 0 && tail && tail->count > 0) {
-            sleep_ms(o.tail_gap_ms);
-            if (frame_waiting(pty.master))
-                std::fprintf(log_file, "stray after a frame\n");
-            send_answer(o, pty.master, tail->bytes, tail->count);
-        }
+        schedule_after_frame(o, frames);
+        if (!answer_frame(o, pty.master, frame, frames))
+            return 0;
     }
     // A frame already on the line when the stop came is still logged.
     fcntl(pty.master, F_SETFL, O_NONBLOCK);

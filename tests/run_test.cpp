@@ -68,7 +68,7 @@ TEST(Run, EachFailureEndsTheRunWithItsMessageAndStatus1)
         {"read frame", failing(LinkStep::WriteFrame, 1, 5), opened + "WriteFile failed with error 5.\n", 0, 0, gone + "\n"},
         {"read frame, 4 of 5", written_short(1, 4), opened + "Write of CAT command failed, rc = 4\n", 1, 0},
         {"first answer", failing(LinkStep::ReadAnswer, 1, 5), opened + "ReadFile failed with error 5.\n", 1, 1, gone + "\n"},
-        {"input before the write", failing(LinkStep::DiscardInput, 2, 6), prompted + "PurgeComm failed with error 6.\n", 1, 1, "sj: COM1: No such device or address\n"},
+        {"input before the write", failing(LinkStep::DiscardInput, 2, 5), prompted + "PurgeComm failed with error 5.\n", 1, 1, gone + "; the write command was not sent, so the radio holds what it had\n"},
         // Nothing is announced on a noisy line; after the write the operator learns what it leaves open.
         {"never quiet before the write", [] { FakeLinkScript noisy = healthy(); noisy.noisy_at = 2; return noisy; }(), prompted + noise, 1, 1},
         {"never quiet before the read-back", [] { FakeLinkScript noisy = healthy(); noisy.noisy_at = 3; return noisy; }(), again + noise, 2, 2, "sj: the write command was sent before the "

@@ -62,9 +62,10 @@ bool open_link_at(SerialLink& link, const char* path)
     return open_named(link);
 }
 
-bool wait_for_quiet_line(SerialLink& /*link*/, int /*quiet_ms*/, int& /*dropped*/)
+LineWait wait_for_quiet_line(SerialLink& /*link*/, int /*quiet_ms*/, int& /*dropped*/)
 {
-    return static_cast<int>(fake_record.frames.size()) + 1 != fake_script.noisy_at;
+    bool noisy = static_cast<int>(fake_record.frames.size()) + 1 == fake_script.noisy_at;
+    return noisy ? LineWait::Noisy : LineWait::Quiet;
 }
 
 bool discard_input(SerialLink& link)

@@ -69,6 +69,12 @@ int __wrap_poll(pollfd* fds, nfds_t count, int timeout)
     line.poll_timeouts.push_back(timeout);
     bool more = line.taken < line.bytes.size();
     long long next = more ? line.arrival_ms[line.taken] : -1;
+    bool hangs_up = line.hangup_ms >= 0 && (!more || line.hangup_ms < next);
+    if (hangs_up && (timeout < 0 || line.hangup_ms <= line.now_ms + timeout)) {
+        line.now_ms = line.hangup_ms > line.now_ms ? line.hangup_ms : line.now_ms;
+        fds[0].revents = POLLHUP;
+        return 1;
+    }
     if (more && (timeout < 0 || next <= line.now_ms + timeout)) {
         line.now_ms = next > line.now_ms ? next : line.now_ms;
         fds[0].revents = POLLIN;

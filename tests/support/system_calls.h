@@ -20,6 +20,7 @@ struct ScriptedLine {
     std::vector<std::uint8_t> bytes;
     std::size_t taken = 0;                   // bytes read so far
     std::vector<int> poll_timeouts;          // as the link asked for them
+    long long hangup_ms = -1;                // when the line hangs up, -1 never
 };
 
 extern ScriptedLine scripted_line;

@@ -62,6 +62,13 @@ std::string echo_note()
     return "sj: the interface echoes what sj sends; the echo is left out of the answers shown\n";
 }
 
+std::string unsettled_read_note(int late, const std::string& again)
+{
+    return "sj: " + std::to_string(late) + (late == 1 ? " more byte" : " more bytes") + " came after that answer, so it "
+           "may not be the radio's and the values shown are not certain; once the line is quiet, " + again +
+           " reads them again\n";
+}
+
 std::string write_hint(const std::string& again)
 {
     return "sj: no answer from the radio since the write command was sent. The radio may or may not hold the new "

@@ -16,3 +16,4 @@ std::string write_prompt(const std::string& b1, const std::string& b2);
 std::string odd_read_note(int count, bool write, int shown = 4);
 std::string echo_note();
 std::string write_hint(const std::string& again);
+std::string unsettled_read_note(int late, const std::string& again);  // bytes in the first answer's window
