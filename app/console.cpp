@@ -128,7 +128,7 @@ int run_on_link(SerialLink& link, const CommandLine& command)
     }
     if (command.mode == RunMode::ReadOnly)
         return 0;
-    return run_write_dialogue(link, command.b1, command.b2);
+    return run_write_dialogue(link, command.b1, command.b2, answer);
 }
 
 }  // namespace
@@ -166,6 +166,11 @@ int run_sj(int argc, char** argv)
     // An empty argument vector is possible with exec(); the banner still needs a name.
     print_banner(argc > 0 && argv[0] ? argv[0] : "sj");
     CommandLine command;
+    if (argc > 1 && is_device_path(argv[1]) && std::strlen(argv[1]) > MAX_DEVICE_PATH) {
+        std::fprintf(operator_notes(), "sj: that device path is too long (%zu characters): no device's path has more "
+                                       "than %d\n", std::strlen(argv[1]), MAX_DEVICE_PATH);
+        return 1;
+    }
     if (!parse_command_line(argc, argv, command)) {
         show_usage();
         print_port_forms(operator_notes());

@@ -26,8 +26,9 @@ bool parse_command_line(int argc, char** argv, CommandLine& command);
 // The write dialogue.
 std::uint8_t parse_hex_byte(const char* word);
 bool answer_is_yes(std::FILE* input);  // reads one answer line of at most 30 characters
-int run_write_dialogue(SerialLink& link, const char* b1, const char* b2);
-
 struct Answer;
+// `before`: the first read's answer, the way back once the write is confirmed.
+int run_write_dialogue(SerialLink& link, const char* b1, const char* b2, const Answer& before);
+
 // On standard error, after an answer that looks like part of sj's own frame.
 void note_if_like_frame(const Answer& answer);

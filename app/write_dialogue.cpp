@@ -66,8 +66,19 @@ bool read_back_shows(const Answer& answer, std::uint8_t byte1, std::uint8_t byte
     return answer.received == 2 && answer.bytes[0] == byte1 && answer.bytes[1] == byte2;
 }
 
+// The operator's safety step done for them: the bytes to go back to, when
+// the first read gave them for certain.
+void note_way_back(const SerialLink& link, const Answer& before)
+{
+    if (before.received != 2 || before.late > 0 || before.like_frame)
+        return;
+    std::fprintf(operator_notes(), "sj: the bytes before this write were %02X %02X; %s %02X %02X writes them back\n",
+                 before.bytes[0], before.bytes[1], read_again_command(link), before.bytes[0], before.bytes[1]);
+}
+
 // The last exchange: the bytes read back, and the run's verdict on them.
-int read_back_and_judge(SerialLink& link, WriteVerdict verdict, std::uint8_t byte1, std::uint8_t byte2)
+int read_back_and_judge(SerialLink& link, WriteVerdict verdict, std::uint8_t byte1, std::uint8_t byte2,
+                        const Answer& before)
 {
     std::printf("Reading EEPROM values again:\n");
     Answer answer;
@@ -80,13 +91,15 @@ int read_back_and_judge(SerialLink& link, WriteVerdict verdict, std::uint8_t byt
     // A refused write changed nothing: claiming an update would mislead.
     if (verdict == WriteVerdict::Refused)
         return 1;
-    if (confirmed)
+    if (confirmed) {
         std::printf("\nEEPROM values updated, power off/on radio to activate\n\n");
-    else if (answer.late > 0)
+        note_way_back(link, before);
+    } else if (answer.late > 0) {
         std::printf("\nError: EEPROM values not confirmed, more bytes came after the read-back; %s reads them again\n\n",
                     read_again_command(link));
-    else
+    } else {
         std::printf("\nError: EEPROM values not confirmed, read-back should have given %02X %02X\n\n", byte1, byte2);
+    }
     close_link(link);
     return confirmed ? 0 : 1;
 }
@@ -109,7 +122,7 @@ bool answer_is_yes(std::FILE* input)
     return std::fgets(line, sizeof line, input) && is_yes_answer(line);
 }
 
-int run_write_dialogue(SerialLink& link, const char* b1, const char* b2)
+int run_write_dialogue(SerialLink& link, const char* b1, const char* b2, const Answer& before)
 {
     std::uint8_t byte1 = parse_hex_byte(b1);
     std::uint8_t byte2 = parse_hex_byte(b2);
@@ -130,5 +143,5 @@ int run_write_dialogue(SerialLink& link, const char* b1, const char* b2)
     note_if_like_frame(answer);
     WriteVerdict verdict = judge_write_answer(answer);
     print_write_verdict(answer, verdict);
-    return read_back_and_judge(link, verdict, byte1, byte2);
+    return read_back_and_judge(link, verdict, byte1, byte2, before);
 }

@@ -2,6 +2,7 @@
 #include "operator_note.h"
 #include "serial_link.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -80,7 +81,7 @@ void note_link_failure(const SerialLink& link, LinkStep step, int error)
     std::size_t length = std::strlen(device);
     if (length > 0 && device[length - 1] == ':')
         device[length - 1] = '\0';
-    char detail[2 * MAX_DEVICE_PATH] = "";
+    char detail[8 * MAX_DEVICE_PATH] = "";  // a command with a quoted path among them
     for (int i = 0; i < link_note_count; ++i) {
         const LinkNote& note = link_notes[i];
         if (note.step != step || note.error != error)
@@ -120,13 +121,40 @@ void report_no_port_found()
     std::fprintf(operator_notes(), "sj: no serial port found; see \"Finding the port\" in sj's README\n");
 }
 
+namespace {
+
+// Whether a POSIX shell takes `path` as one word as it stands.
+bool is_plain_word(const char* path)
+{
+    for (const char* c = path; *c; ++c) {
+        if (!std::isalnum(static_cast<unsigned char>(*c)) && !std::strchr("/._-+,:@%=", *c))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+// A path the shell would split or expand is single-quoted, as it must be typed.
 const char* read_again_command(const SerialLink& link)
 {
-    static char again[MAX_DEVICE_PATH + 8];
-    if (link.port > 0)
+    static char again[4 * MAX_DEVICE_PATH + 8];
+    if (link.port > 0) {
         std::snprintf(again, sizeof again, "sj -%d", link.port);
-    else
+    } else if (is_plain_word(link.name)) {
         std::snprintf(again, sizeof again, "sj %s", link.name);
+    } else {
+        char* out = again + std::snprintf(again, sizeof again, "sj '");
+        for (const char* c = link.name; *c; ++c) {  // a name's 255 characters fit, each one quoted
+            if (*c == '\'') {
+                std::memcpy(out, "'\\''", 4);
+                out += 4;
+            } else {
+                *out++ = *c;
+            }
+        }
+        std::snprintf(out, static_cast<std::size_t>(again + sizeof again - out), "'");
+    }
     return again;
 }
 

@@ -111,7 +111,7 @@ void note_link_failure(const SerialLink& link, LinkStep step, int error);
 // After each failure's message, one line on standard error: what the error
 // means here and what to do. Each platform has one table of these notes.
 // PortList: the ports that exist follow the note (or stand for it).
-enum class NoteDetail { None, OwningGroup, Holders, WriteFate, PortList };
+enum class NoteDetail { None, Permission, Holders, WriteFate, PortList };
 struct LinkNote {
     LinkStep step;
     int error;

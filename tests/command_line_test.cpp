@@ -37,7 +37,6 @@ const CommandCase command_cases[] = {
     {{"-0"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
     {{"-257"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
     {{"/nowhere/cable", "F8"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
-    {{"/" + std::string(255, 'x')}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
     {{"-"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
     {{"-x"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
     {{"--2"}, true, 0, RunMode::ReadOnly, nullptr, nullptr},
@@ -89,6 +88,17 @@ TEST(CommandLine, PortOptionAndWordCount)
         EXPECT_EQ(run.output, banner() + usage_text());
         EXPECT_EQ(fake_record.opens, 0);
     }
+}
+
+// A path too long for any device is told as such, not with the usage text.
+TEST(CommandLine, ADevicePathTooLong)
+{
+    reset_fake_link();
+    InProcessRun run = run_in_process({"/" + std::string(255, 'x')});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.output, banner());
+    EXPECT_EQ(run.errors, "sj: that device path is too long (256 characters): no device's path has more than 255\n");
+    EXPECT_EQ(fake_record.opens, 0);
 }
 
 // As command-line tools have them, alone on the line: on standard output, status 0.

@@ -177,6 +177,21 @@ TEST_F(EndToEnd, AWriteTailIsNoReadBack)
     }
 }
 
+// After a confirmed write, the way back, in a command a POSIX shell takes as typed.
+TEST_F(EndToEnd, TheWayBackAfterAWrite)
+{
+    if (under_wine)
+        GTEST_SKIP() << "device paths are POSIX's";
+    radio_on(6);
+    std::string path = sim_ports + "/my radio's", quoted = sim_ports + "/my radio'\\''s";
+    unlink(path.c_str());
+    ASSERT_EQ(symlink(link_for(6).c_str(), path.c_str()), 0);
+    ProcessResult run = sj({path, "70", "06"}, "YES\n");
+    unlink(path.c_str());
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "sj: the bytes before this write were D8 BF; sj '" + quoted + "' D8 BF writes them back\n");
+}
+
 TEST_F(EndToEnd, NoYesNoWrite)
 {
     const std::optional<std::string> answers[] = {"yes\n", "", std::nullopt};  // nullopt: stdin closed

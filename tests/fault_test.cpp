@@ -31,6 +31,7 @@ const std::string FAILED_READ = "ReadFile failed with error 5.\n";
 std::string WENT(const std::string& fate) { return "sj: " + link_for(4) + " went away: the cable was pulled or the adapter was reset; " + fate + "\n"; }
 const std::string WAS_OUT = "the write command was out, so the radio may or may not hold the new bytes: once the line is back, sj -4 reads them";
 std::string UNREAD(int late) { return unsettled_read_note(late, "sj -4"); }
+std::string BACK_TO(const std::string& b) { return "sj: the bytes before this write were " + b + "; sj -4 " + b + " writes them back\n"; }
 
 std::string R(const std::string& bytes) { return "Radio response to write command is : " + bytes + "\n"; }
 std::string BACK(const std::string& bytes) { return "Read current data from EEPROM gives : " + bytes + "\n"; }
@@ -74,8 +75,8 @@ const FaultCase fault_cases[] = {
     {"first read: a stray ahead of a slow radio", {"--delay", "300", "--stray", "7006", "--stray-frame", "1", "--stray-after", "40"}, jumper_line("70 06 "), UNREAD(2), 1, 1, "D8 BF"},
     {"first read: a byte in its window", {"--jumpers", "D8", "00", "--refuse", "05", "--gap", "150"}, jumper_line("D8 "), ODD1 + UNREAD(1), 1, 1, "D8 00"},
     // Only a lone byte is the write's status.
-    {"write: a stray 05 ahead of the radio's 00", {"--delay", "300", "--stray", "05", "--stray-frame", "2", "--stray-after", "20"}, jumper_line("D8 BF ") + P + S + R("05 ") + UNTOLD(1, "05") + AGAIN + BACK("70 06 ") + DONE, "", 0, 3, "70 06"},
-    {"jumpers 00 04 are no echo", {"--jumpers", "00", "04"}, jumper_line("00 04 ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 ") + DONE, "", 0, 3, "70 06"},
+    {"write: a stray 05 ahead of the radio's 00", {"--delay", "300", "--stray", "05", "--stray-frame", "2", "--stray-after", "20"}, jumper_line("D8 BF ") + P + S + R("05 ") + UNTOLD(1, "05") + AGAIN + BACK("70 06 ") + DONE, BACK_TO("D8 BF"), 0, 3, "70 06"},
+    {"jumpers 00 04 are no echo", {"--jumpers", "00", "04"}, jumper_line("00 04 ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 ") + DONE, BACK_TO("00 04"), 0, 3, "70 06"},
     {"read-back: a stray in its window", {"--stray", "00", "--stray-frame", "3", "--stray-after", "300"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 ") + UNSETTLED, "", 1, 3, "70 06"},
     {"says 00, stores other bytes", {"--stores", "12", "34"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("12 34 ") + UNSURE, "", 1, 3, "12 34"},
     // A stray 00 after the write frame is no acceptance (a write's tail is no read-back: EndToEnd.AWriteTailIsNoReadBack).
@@ -83,7 +84,7 @@ const FaultCase fault_cases[] = {
     {"echo with its last byte lost", {"--echo-lose", "--refuse", "F0"}, jumper_line("00 04 00 00 ") + P + S + R("00 04 70 06 ") + UNTOLD(4) + AGAIN + BACK("00 04 00 00 ") + UNSURE, odd_read_note(6, true) + LIKE + LIKE + LIKE, 1, 3, "D8 BF"},
     {"echo split by a pause", {"--echo-pause", "1400"}, jumper_line("00 04 "), LIKE + UNREAD(5), 1, 1, "D8 BF"},
     // An interface that echoes the frame: its echo is no answer.
-    {"echo", {"--echo"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 ") + DONE, echo_note(), 0, 3, "70 06"},
+    {"echo", {"--echo"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 ") + DONE, echo_note() + BACK_TO("D8 BF"), 0, 3, "70 06"},
     {"garbage", {"--garbage"}, jumper_line("FF 7E ") + P + S + R("FF ") + ERR + AGAIN + BACK("FF 7E "), "", 1, 3, "70 06"},
 };
 
@@ -136,7 +137,8 @@ TEST_F(Faults, LostOutputEndsWithStatus1)
         ProcessResult run = sj(c.words, "YES\n", options);
         std::string log = stop_sim_radio(radio);
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.err, (c.frames ? "" : port_forms_note()) + "sj: cannot write standard output: " + c.error + "\n");
+        std::string before = c.frames == 0 ? port_forms_note() : c.frames == 3 ? BACK_TO("D8 BF") : "";
+        EXPECT_EQ(run.err, before + "sj: cannot write standard output: " + c.error + "\n");
         EXPECT_EQ(frames_in(log).size(), c.frames);
         EXPECT_EQ(eeprom_in(log), c.frames == 3 ? "70 06" : "D8 BF");
     }

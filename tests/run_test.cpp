@@ -60,7 +60,7 @@ TEST(Run, EachFailureEndsTheRunWithItsMessageAndStatus1)
                              "line is back, sj -1 reads them\n";
     const FailureCase cases[] = {
         {"open", failing(LinkStep::OpenDevice, 1, 2), banner() + "CreateFile failed opening COM1: with error 2.\n", 0, 0, "(the ports that exist)\n"},
-        {"settings read", failing(LinkStep::ReadLineSettings, 1, 25), banner() + "GetCommState failed with error 25.\n", 0, 0, "sj: COM1 is not a serial port\n"},
+        {"settings read", failing(LinkStep::ReadLineSettings, 1, 22), banner() + "GetCommState failed with error 22.\n", 0, 0, "sj: COM1 is not a serial port\n"},
         {"held", failing(LinkStep::OpenDevice, 1, 16), banner() + "CreateFile failed opening COM1: with error 16.\n", 0, 0, "sj: COM1 is held by another program; close it and run sj again\n"},
         {"no UART", failing(LinkStep::ReadLineSettings, 1, 5), banner() + "GetCommState failed with error 5.\n", 0, 0, "sj: COM1 has no serial hardware behind it (a built-in port without a UART)\n(the ports that exist)\n"},
         {"settings set", failing(LinkStep::ApplyLineSettings, 1, 22), banner() + "SetCommState failed with error 22.\n", 0, 0, "sj: COM1: Invalid argument\n"},

@@ -12,6 +12,7 @@
 #include <string>
 #include <csignal>
 #include <grp.h>
+#include <sys/types.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -114,25 +115,37 @@ TEST_F(Link, OpenFailuresNameTheDeviceAndTheErrorNumber)
     EXPECT_EQ(open_quietly(link, 6, ok), "CreateFile failed opening COM6: with error 2.\n");
 }
 
-// A user outside the device's group is told, after the message, which group to join.
-TEST_F(Link, NoPermissionNamesTheGroupToJoin)
+// A user who may not open the device is told what would let them in, as
+// its mode, their groups and the folders on the way say.
+TEST_F(Link, NoPermissionSaysWhatWouldHelp)
 {
     struct stat st;
     const group* owner = stat(slave.c_str(), &st) == 0 ? getgrgid(st.st_gid) : nullptr;
-    if (getuid() != 0 || !owner || (st.st_mode & S_IRWXO))
+    if (getuid() != 0 || !owner)
         GTEST_SKIP() << "needs root, to open a pty that others may not open as another user";
-    std::string group_name = owner->gr_name, errors(512, '\0');
-    std::FILE* notes = std::tmpfile();
-    if (fork() == 0) {
-        SerialLink link;
-        _exit(setuid(65534) == 0 && dup2(fileno(notes), 2) == 2 && std::freopen("/dev/null", "w", stdout) && !open_link_at(link, slave.c_str()) ? 0 : 1);
+    std::string g = owner->gr_name, locked = std::string(LINK_PORTS) + "/locked", admin = "; the system's administrator";
+    const struct { mode_t mode; bool in_group; std::string path, note; } cases[] = {
+        {0600, false, slave, ": its mode (crw------- root " + g + ") lets no group in, so joining one cannot help" + admin + " (or a udev rule) decides"},
+        {0640, true, slave, ": the group " + g + ", which you are in, may only read it (crw-r----- root " + g + ")" + admin + " (or a udev rule) decides"},
+        {0660, false, slave, ": join the group " + g + " (sudo adduser $USER " + g + "), then log in again"},
+        {0660, false, locked + "/radio", ": you may not search the folder " + locked + " on the way to it" + admin + " decides"}};
+    mkdir(locked.c_str(), 0700);
+    unlink((locked + "/radio").c_str());
+    symlink(slave.c_str(), (locked + "/radio").c_str());
+    for (const auto& c : cases) {
+        std::string errors(512, '\0');
+        std::FILE* notes = std::tmpfile();
+        if (chmod(slave.c_str(), c.mode) == 0 && fork() == 0) {
+            SerialLink link;
+            bool user = setgroups(c.in_group ? 1 : 0, &st.st_gid) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
+            _exit(user && dup2(fileno(notes), 2) == 2 && std::freopen("/dev/null", "w", stdout) && !open_link_at(link, c.path.c_str()) ? 0 : 1);
+        }
+        int status = 1;
+        EXPECT_TRUE(wait(&status) > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        std::rewind(notes);
+        errors.resize(std::fread(errors.data(), 1, errors.size(), notes));
+        EXPECT_EQ(errors, "sj: no permission to open " + c.path + c.note + "\n");
     }
-    int status = 1;
-    EXPECT_TRUE(wait(&status) > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    std::rewind(notes);
-    errors.resize(std::fread(errors.data(), 1, errors.size(), notes));
-    EXPECT_EQ(errors, "sj: no permission to open " + slave + ": join the group " + group_name + " (sudo adduser $USER " +
-                          group_name + "), then log in again\n");
 }
 
 struct ReadRuleCase {
