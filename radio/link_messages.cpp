@@ -1,6 +1,6 @@
 // Texts the serial link prints, the same on every platform.
+#include "link_report.h"
 #include "operator_note.h"
-#include "serial_link.h"
 
 #include <cctype>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // What a link failure means on Linux and what to do next: the table of notes
 // and the details sj can find out (the device's group, who holds it).
-#include "serial_link.h"
+#include "link_report.h"
 
 #include <cerrno>
 #include <cstdio>

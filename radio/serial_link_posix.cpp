@@ -1,8 +1,8 @@
 // The serial link on Linux and other POSIX systems, over termios. COMn: is
 // mapped to the first existing device of a list fixed at build time; a
 // device path is taken as it is.
+#include "link_report.h"
 #include "serial_devices_posix.h"
-#include "serial_link.h"
 
 #include <cerrno>
 #include <csignal>

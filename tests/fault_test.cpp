@@ -320,7 +320,9 @@ bool stray_ahead_of_first_answer(const std::string& log)
 unsigned seed_from_environment()
 {
     const char* seed = std::getenv("SJ_TEST_SEED");
-    return seed ? static_cast<unsigned>(std::strtoul(seed, nullptr, 10)) : 20261207u;
+    // Each build's suite (native, arm64, armhf) draws runs of its own.
+    unsigned build = under_test.qemu.empty() ? 0u : static_cast<unsigned char>(under_test.qemu.back());
+    return seed ? static_cast<unsigned>(std::strtoul(seed, nullptr, 10)) : 20261207u + build;
 }
 
 int runs_from_environment()

@@ -1,6 +1,6 @@
 // The test build of the serial link (see fake_link.h).
 #include "fake_link.h"
-
+#include "link_report.h"
 #include "operator_note.h"
 
 #include <cstdio>

@@ -12,7 +12,7 @@
 #include <initializer_list>
 #include <utility>
 
-#include "serial_link.h"
+#include "link_report.h"
 
 void apply_cat_line_settings(DCB& dcb);
 
