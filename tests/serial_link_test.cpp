@@ -132,7 +132,13 @@ TEST_F(Link, NoPermissionSaysWhatWouldHelp)
     mkdir(locked.c_str(), 0700);
     unlink((locked + "/radio").c_str());
     symlink(slave.c_str(), (locked + "/radio").c_str());
+    bool others_reach_ports = true;  // a checkout under /root (0700) keeps the folder row from telling
+    struct stat folder;
+    for (std::size_t slash = 1; (slash = locked.find('/', slash)) != std::string::npos; ++slash)
+        others_reach_ports &= stat(locked.substr(0, slash).c_str(), &folder) == 0 && (folder.st_mode & S_IXOTH) != 0;
     for (const auto& c : cases) {
+        if (c.path != slave && !others_reach_ports)
+            continue;
         std::string errors(512, '\0');
         std::FILE* notes = std::tmpfile();
         if (chmod(slave.c_str(), c.mode) == 0 && fork() == 0) {
