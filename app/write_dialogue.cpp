@@ -58,19 +58,18 @@ void print_write_verdict(const Answer& answer, WriteVerdict verdict)
 }
 
 // Only bytes seen in the radio's read-back count as written: a radio that
-// answers 00 but stores nothing must not pass for an update. A radio
-// answers a read with exactly two bytes, and nothing after them; bytes
-// beyond those may be the answer, and which ones cannot be told.
+// answers 00 but stores nothing must not pass for an update. Bytes beyond
+// a radio's two may be the answer, and which ones cannot be told.
 bool read_back_shows(const Answer& answer, std::uint8_t byte1, std::uint8_t byte2)
 {
-    return answer.received == 2 && answer.bytes[0] == byte1 && answer.bytes[1] == byte2;
+    return is_two_bytes_alone(answer) && answer.bytes[0] == byte1 && answer.bytes[1] == byte2;
 }
 
 // The operator's safety step done for them: the bytes to go back to, when
 // the first read gave them for certain.
 void note_way_back(const SerialLink& link, const Answer& before)
 {
-    if (before.received != 2 || before.late > 0 || before.like_frame)
+    if (!is_two_bytes_alone(before))  // two bytes alone are never like sj's frame either
         return;
     std::fprintf(operator_notes(), "sj: the bytes before this write were %02X %02X; %s %02X %02X writes them back\n",
                  before.bytes[0], before.bytes[1], read_again_command(link), before.bytes[0], before.bytes[1]);
@@ -85,7 +84,7 @@ int read_back_and_judge(SerialLink& link, WriteVerdict verdict, std::uint8_t byt
     if (!read_jumpers(link, answer))
         return 1;
     print_byte_line("Read current data from EEPROM gives ", answer.count, answer.bytes);
-    bool confirmed = answer.late == 0 && read_back_shows(answer, byte1, byte2);
+    bool confirmed = read_back_shows(answer, byte1, byte2);
     if (!confirmed)
         note_if_like_frame(answer);
     // A refused write changed nothing: claiming an update would mislead.

@@ -106,7 +106,7 @@ bool exchange(SerialLink& link, const CatFrame& frame, const char* short_write_f
     if (wait_for_quiet_line(link, settle_window_ms(link, answer), answer.late) == LineWait::Failed)
         return false;
     // Two bytes alone are what a radio answers a read with, jumpers 00 04 too.
-    answer.like_frame = answer.like_frame && !(answer.received == 2 && answer.late == 0);
+    answer.like_frame = answer.like_frame && !is_two_bytes_alone(answer);
     return true;
 }
 

@@ -22,6 +22,12 @@ struct Answer {
     bool like_frame = false;  // it begins like the frame just sent, and is more than 2 bytes alone
 };
 
+// What a radio answers a read with: two bytes, and nothing in their window.
+inline bool is_two_bytes_alone(const Answer& answer)
+{
+    return answer.received == 2 && answer.late == 0;
+}
+
 // Waits for a quiet line and drops what waits on it, so that a command's
 // answer is judged only by what comes after the command. False after
 // printing why the command is not sent.

@@ -113,10 +113,10 @@ void describe_mode(const struct stat& st, const char* group, char* text, std::si
 void describe_permission(const char* device, char* text, std::size_t size)
 {
     struct stat st;
-    char group[128], members[1024] = "", user[64] = "", mode[256];
-    if (unsearchable_folder(device, mode, sizeof mode)) {
+    char group[128], members[1024] = "", user[64] = "", mode[256], folder[MAX_DEVICE_PATH + 1];
+    if (unsearchable_folder(device, folder, sizeof folder)) {
         std::snprintf(text, size, ": you may not search the folder %s on the way to it; the system's administrator "
-                      "decides", mode);
+                      "decides", folder);
         return;
     }
     if (stat(device, &st) != 0 || !entry_for("/etc/group", static_cast<long>(st.st_gid), group, sizeof group, members,
