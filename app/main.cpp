@@ -2,8 +2,8 @@
 // standard output lost some of the run's texts. A window of sj's own waits
 // for the operator before it closes.
 #include "console_window.h"
+#include "jumper_run.h"
 #include "operator_note.h"
-#include "sj.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,9 +1,8 @@
 // The write run: the new byte values, the operator's YES, the EEPROM write,
 // the radio's verdict and the read-back.
+#include "write_dialogue.h"
 #include "byte_line.h"
-#include "cat.h"
 #include "operator_note.h"
-#include "sj.h"
 
 #include <cctype>
 #include <cstdio>
@@ -99,7 +98,7 @@ int read_back_and_judge(SerialLink& link, WriteVerdict verdict, std::uint8_t byt
     } else {
         std::printf("\nError: EEPROM values not confirmed, read-back should have given %02X %02X\n\n", byte1, byte2);
     }
-    close_link(link);
+    close_link(link);  // not left to run_sj: a judged write run has always closed the port itself
     return confirmed ? 0 : 1;
 }
 

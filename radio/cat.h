@@ -10,6 +10,25 @@ constexpr std::uint8_t JUMPER_ADDRESS = 0x04;
 constexpr std::uint8_t EEPROM_READ = 0xBB;
 constexpr std::uint8_t EEPROM_WRITE = 0xBC;
 
+// A command goes out only once nothing has come for QUIET_LINE_MS (the
+// radio's own limit between the bytes of an answer); bytes that keep coming
+// for NOISY_LINE_LIMIT_MS without such a pause end the run.
+constexpr int QUIET_LINE_MS = 200;
+
+// Every answer counts only once nothing has come for a window after its
+// last byte: a stray that came first is then told by the radio's own answer
+// behind it, which comes at most SLOWEST_LINK_MS after the frame. The window
+// is SETTLE_FACTOR times the longest time from a frame to its answer's first
+// byte so far in the run (this answer's included), but at least SETTLE_MS
+// and at most MAX_SETTLE_MS: a prompt radio's run stays short, and once an
+// answer took 34 ms the window covers the slowest link. An answer that
+// begins like sj's own frame may be an echo with a pause in it as long as
+// the slowest link's: its window is MAX_SETTLE_MS.
+constexpr int SETTLE_MS = 600;
+constexpr int SETTLE_FACTOR = 50;
+constexpr int SLOWEST_LINK_MS = 1500;
+constexpr int MAX_SETTLE_MS = SLOWEST_LINK_MS + 200;
+
 struct CatFrame {
     std::uint8_t bytes[5];  // address high, address low, data, data, opcode
 };

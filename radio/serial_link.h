@@ -1,11 +1,9 @@
-// The serial link to the radio: one COM port, opened exclusively, set to the
-// radio's CAT line settings. Each platform implements these in its own file.
+// The serial link to the radio, for the front end and the CAT layer: one COM
+// port, opened exclusively, set to the radio's CAT line settings. Each
+// platform implements these in its own file.
 #pragma once
 
 #include <cstdint>
-
-// Which platform call failed; each has its own message.
-enum class LinkStep { OpenDevice, ReadLineSettings, ApplyLineSettings, ApplyTimeouts, DiscardInput, WriteFrame, ReadAnswer };
 
 constexpr int MAX_PORT = 256;             // COM1: .. COM256:, as Windows numbers them
 constexpr int MAX_DEVICE_PATH = 255;      // a longer path is no serial device's
@@ -32,25 +30,8 @@ constexpr int READ_GAP_MS = 100;
 // to check. The wait itself goes on without limit.
 constexpr int SILENCE_HINT_MS = 2000;
 
-// A command goes out only once nothing has come for QUIET_LINE_MS (the
-// radio's own limit between the bytes of an answer); bytes that keep coming
-// for NOISY_LINE_LIMIT_MS without such a pause end the run.
-constexpr int QUIET_LINE_MS = 200;
+// Bytes that keep coming this long without the pause a wait asks for end the run.
 constexpr int NOISY_LINE_LIMIT_MS = 2000;
-
-// Every answer counts only once nothing has come for a window after its
-// last byte: a stray that came first is then told by the radio's own answer
-// behind it, which comes at most SLOWEST_LINK_MS after the frame. The window
-// is SETTLE_FACTOR times the longest time from a frame to its answer's first
-// byte so far in the run (this answer's included), but at least SETTLE_MS
-// and at most MAX_SETTLE_MS: a prompt radio's run stays short, and once an
-// answer took 34 ms the window covers the slowest link. An answer that
-// begins like sj's own frame may be an echo with a pause in it as long as
-// the slowest link's: its window is MAX_SETTLE_MS.
-constexpr int SETTLE_MS = 600;
-constexpr int SETTLE_FACTOR = 50;
-constexpr int SLOWEST_LINK_MS = 1500;
-constexpr int MAX_SETTLE_MS = SLOWEST_LINK_MS + 200;
 
 // Opens COM<port>: and applies the line settings and time-outs. Prints the
 // port message on success, the failing step's message otherwise.
@@ -63,10 +44,6 @@ bool is_device_path(const char* word);
 // Opens the device at `path` exactly as a COM port is opened; the messages
 // name the path.
 bool open_link_at(SerialLink& link, const char* path);
-
-// After a port that does not exist: the ports that do, on standard error,
-// as the user would type them.
-void list_existing_ports();
 
 // Waits until nothing has come for `quiet_ms` since the last byte received,
 // dropping what comes meanwhile and adding its count to `dropped`; at once
@@ -93,12 +70,13 @@ int send_frame(SerialLink& link, const std::uint8_t* bytes, int count);
 // too, whether or not bytes came before it).
 int receive(SerialLink& link, std::uint8_t* buffer, int size);
 
-// Gives the port back to others at the end of a run, on every path (POSIX:
-// clears the exclusive flag, which would outlive sj while another program
-// holds the port); the handle stays until close_link or the process ends.
+// Gives the port back to others at the end of a run, on every path, an open
+// that failed too (POSIX: clears the exclusive flag, which would outlive sj
+// while another program holds the port); the handle stays until close_link
+// or the process ends.
 void release_link(SerialLink& link);
 
-// Releases the port; the result is of no interest.
+// Releases the port and closes it; the result is of no interest.
 void close_link(SerialLink& link);
 
 // The command that reads the jumpers again on this port ("sj -4", or "sj "

@@ -2,7 +2,8 @@
 // mapped to the first existing device of a list fixed at build time; a
 // device path is taken as it is.
 #include "link_report.h"
-#include "serial_devices_posix.h"
+#include "port_list_posix.h"
+#include "radio_line_posix.h"
 
 #include <cerrno>
 #include <csignal>
@@ -169,14 +170,6 @@ void report_refusal(const SerialLink& link, const char* path, NotARadioLine why)
     list_existing_ports();
 }
 
-// A failed step still gives the port back to others.
-bool fail_open(SerialLink& link, LinkStep step, int error)
-{
-    report_link_failure(link, step, error);
-    release_link(link);
-    return false;
-}
-
 // The steps after the name: the same for a COM number and a device path.
 bool open_device(SerialLink& link, const char* path)
 {
@@ -192,18 +185,16 @@ bool open_device(SerialLink& link, const char* path)
         report_refusal(link, path, why);
         return false;
     }
-    if (fd < 0) {
-        report_link_failure(link, LinkStep::OpenDevice, errno);
-        return false;
-    }
+    if (fd < 0)
+        return report_link_failure(link, LinkStep::OpenDevice, errno);
     link.handle = fd;
     take_exclusively(link);
     termios tio;
     if (tcgetattr(fd, &tio) != 0)
-        return fail_open(link, LinkStep::ReadLineSettings, errno);
+        return report_link_failure(link, LinkStep::ReadLineSettings, errno);  // run_sj gives the port back
     make_cat_settings(tio);
     if (tcsetattr(fd, TCSANOW, &tio) != 0 || !clear_modem_lines(fd))
-        return fail_open(link, LinkStep::ApplyLineSettings, errno);
+        return report_link_failure(link, LinkStep::ApplyLineSettings, errno);
     // The read rule needs no device setting here: receive() keeps the time.
     std::printf("Serial port %s successfully reconfigured.\n\n", link.name);
     return true;
@@ -215,10 +206,8 @@ bool open_link(SerialLink& link, int port)
 {
     name_link(link, port);
     char path[MAX_DEVICE_PATH + 1];
-    if (serial_device_for(port, path, sizeof path) < 0) {
-        report_link_failure(link, LinkStep::OpenDevice, ENOENT);
-        return false;
-    }
+    if (serial_device_for(port, path, sizeof path) < 0)
+        return report_link_failure(link, LinkStep::OpenDevice, ENOENT);
     return open_device(link, path);
 }
 
@@ -274,8 +263,7 @@ bool discard_input(SerialLink& link)
 {
     if (tcflush(static_cast<int>(link.handle), TCIFLUSH) == 0)
         return true;
-    report_link_failure(link, LinkStep::DiscardInput, errno);
-    return false;
+    return report_link_failure(link, LinkStep::DiscardInput, errno);
 }
 
 int send_frame(SerialLink& link, const std::uint8_t* bytes, int count)

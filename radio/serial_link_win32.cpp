@@ -1,8 +1,5 @@
 // The serial link on Windows, over the Win32 serial functions of kernel32.
-// The only file of the tool that sees the Windows headers.
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-
+#include "serial_link_win32.h"
 #include "link_report.h"
 
 #include <cstdio>
@@ -21,8 +18,6 @@ int last_error()
 
 }  // namespace
 
-// The CAT line: 38400 8N2, no flow control, DTR and RTS held inactive.
-// Every field not named here keeps what the port reported.
 void apply_cat_line_settings(DCB& dcb)
 {
     dcb.BaudRate = 38400;
@@ -46,32 +41,24 @@ namespace {
 bool open_device(SerialLink& link, const char* device)
 {
     HANDLE handle = CreateFileA(device, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        report_link_failure(link, LinkStep::OpenDevice, last_error());
-        return false;
-    }
+    if (handle == INVALID_HANDLE_VALUE)
+        return report_link_failure(link, LinkStep::OpenDevice, last_error());
     link.handle = reinterpret_cast<std::intptr_t>(handle);
     DCB dcb = {};
     dcb.DCBlength = sizeof dcb;
-    if (!GetCommState(handle, &dcb)) {
-        report_link_failure(link, LinkStep::ReadLineSettings, last_error());
-        return false;
-    }
+    if (!GetCommState(handle, &dcb))
+        return report_link_failure(link, LinkStep::ReadLineSettings, last_error());
     apply_cat_line_settings(dcb);
-    if (!SetCommState(handle, &dcb)) {
-        report_link_failure(link, LinkStep::ApplyLineSettings, last_error());
-        return false;
-    }
+    if (!SetCommState(handle, &dcb))
+        return report_link_failure(link, LinkStep::ApplyLineSettings, last_error());
     // No overall limit: wait for the first byte, then end after a 100 ms gap.
     COMMTIMEOUTS timeouts = {.ReadIntervalTimeout = READ_GAP_MS,
                              .ReadTotalTimeoutMultiplier = 0,
                              .ReadTotalTimeoutConstant = 0,
                              .WriteTotalTimeoutMultiplier = 0,
                              .WriteTotalTimeoutConstant = 0};
-    if (!SetCommTimeouts(handle, &timeouts)) {
-        report_link_failure(link, LinkStep::ApplyTimeouts, last_error());
-        return false;
-    }
+    if (!SetCommTimeouts(handle, &timeouts))
+        return report_link_failure(link, LinkStep::ApplyTimeouts, last_error());
     std::printf("Serial port %s successfully reconfigured.\n\n", link.name);
     return true;
 }
@@ -151,8 +138,7 @@ bool discard_input(SerialLink& link)
 {
     if (PurgeComm(handle_of(link), PURGE_RXCLEAR))
         return true;
-    report_link_failure(link, LinkStep::DiscardInput, last_error());
-    return false;
+    return report_link_failure(link, LinkStep::DiscardInput, last_error());
 }
 
 int send_frame(SerialLink& link, const std::uint8_t* bytes, int count)

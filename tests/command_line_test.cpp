@@ -1,7 +1,7 @@
 // The command line: port option, word count and usage.
 #include "capture.h"
 #include "fake_link.h"
-#include "sj.h"
+#include "jumper_run.h"
 #include "texts.h"
 
 #include <gtest/gtest.h>
@@ -66,12 +66,8 @@ TEST(CommandLine, PortOptionAndWordCount)
 {
     for (const CommandCase& c : command_cases) {
         SCOPED_TRACE(describe(c.words));
-        std::vector<std::string> storage = {"sj"};
-        storage.insert(storage.end(), c.words.begin(), c.words.end());
-        std::vector<char*> argv;
-        for (std::string& word : storage)
-            argv.push_back(word.data());
-        argv.push_back(nullptr);
+        std::vector<std::string> storage;
+        std::vector<char*> argv = argv_for(c.words, storage);
         CommandLine command;
         ASSERT_EQ(parse_command_line(static_cast<int>(storage.size()), argv.data(), command), !c.usage);
         if (!c.usage) {
@@ -106,7 +102,7 @@ TEST(CommandLine, HelpAndVersion)
 {
     const struct { const char* word; std::string output; } cases[] = {
         {"--help", usage_text() + port_forms_note()}, {"-h", usage_text() + port_forms_note()},
-        {"--version", "sj version 0.2\n"}};
+        {"--version", "sj version " SJ_VERSION "\n"}};
     for (const auto& c : cases) {
         InProcessRun run = run_in_process({c.word});
         EXPECT_EQ(run.status, 0);

@@ -20,6 +20,8 @@
 
 namespace {
 
+using namespace e2e;
+
 // Answers are shown as they came, and a count other than two is remarked
 // on: COM1's 300 ms gap ends its answer after the first byte, and its
 // second byte, in the answer's window, makes the reading uncertain; COM2's
@@ -151,9 +153,7 @@ TEST_F(EndToEnd, WriteRunWithYesTypedAtThePrompt)
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, sj_banner() + port_message(2) + jumper_line("D8 BF 06 07 ") + write_prompt("f8", "bf") +
                            "\nSending CAT command: 00 04 f8 bf BC to the Radio\n"
-                           "Radio response to write command is : 00 \n"
-                           "Radio accepted write EEPROM command\n\n"
-                           "Reading EEPROM values again:\n"
+                           "Radio response to write command is : 00 \n" + write_accepted() + reading_again() +
                            "Read current data from EEPROM gives : F8 BF \n"
                            "\nEEPROM values updated, power off/on radio to activate\n\n");
     std::string log = stop_sim_radio(com2);
@@ -251,8 +251,7 @@ TEST_F(EndToEnd, PortHoldsTheCatLineAndTheTimeouts)
     EXPECT_EQ(run.out, port_message(7) + "4 passed, 0 failed\n");
     EXPECT_EQ(run.err, "sj: COM7 is a device that does not work: often a USB adapter whose driver refuses its chip, as with "
                        "PL2303 clones; Device Manager says more\nsj: the adapter behind COM7 is not there: it was unplugged\n"
-                       "sj: COM7 went away: the cable was pulled or the adapter was reset; the write command was out, so the "
-                       "radio may or may not hold the new bytes: once the line is back, sj -7 reads them\n"
+                       went_away_note("COM7", write_was_out("sj -7")) +
                        "sj: COM7: Invalid parameter.\n");  // Wine's own words for error 87
 }
 #endif

@@ -17,19 +17,21 @@
 
 namespace {
 
+using namespace e2e;
+
 const std::string P = write_prompt("70", "06");
 const std::string S = "\nSending CAT command: 00 04 70 06 BC to the Radio\n";
-const std::string ACC = "Radio accepted write EEPROM command\n\n";
+const std::string ACC = write_accepted();
 const std::string ERR = "Error: Radio did not accept command, should have returned 00\n\n";
-const std::string AGAIN = "Reading EEPROM values again:\n";
+const std::string AGAIN = reading_again();
 const std::string DONE = "\nEEPROM values updated, power off/on radio to activate\n\n";
 const std::string UNSURE = "\nError: EEPROM values not confirmed, read-back should have given 70 06\n\n";
 const std::string UNSETTLED = "\nError: EEPROM values not confirmed, more bytes came after the read-back; sj -4 reads them again\n\n";
 const std::string LIKE = "sj: that answer looks like part of sj's own frame, from an interface that echoes what sj sends and lost or delayed some of it\n";
 std::string UNTOLD(int more, const std::string& first = "00") { return "Radio answered " + first + " and " + std::to_string(more) + (more == 1 ? " more byte" : " more bytes") + ", so whether it accepted write EEPROM command cannot be told\n\n"; }
 const std::string FAILED_READ = "ReadFile failed with error 5.\n";
-std::string WENT(const std::string& fate) { return "sj: " + link_for(4) + " went away: the cable was pulled or the adapter was reset; " + fate + "\n"; }
-const std::string WAS_OUT = "the write command was out, so the radio may or may not hold the new bytes: once the line is back, sj -4 reads them";
+std::string WENT(const std::string& fate) { return went_away_note(link_for(4), fate); }
+const std::string WAS_OUT = write_was_out("sj -4");
 std::string UNREAD(int late) { return unsettled_read_note(late, "sj -4"); }
 std::string BACK_TO(const std::string& b) { return "sj: the bytes before this write were " + b + "; sj -4 " + b + " writes them back\n"; }
 
@@ -66,7 +68,7 @@ const FaultCase fault_cases[] = {
     // A line that hangs up before answering has failed the read.
     {"hang-up at the write", {"--hangup-after", "2"}, jumper_line("D8 BF ") + P + S + FAILED_READ, WENT(WAS_OUT), 1, 2, "D8 BF"},
     // No end of the line is quiet: a hang-up at the prompt, or in an answer's window, ends the run.
-    {"hang-up at the prompt", {"--hangup-at", "1,1500"}, jumper_line("D8 BF ") + P + FAILED_READ, WENT("the write command was not sent, so the radio holds what it had"), 1, 1, "D8 BF", true},
+    {"hang-up at the prompt", {"--hangup-at", "1,1500"}, jumper_line("D8 BF ") + P + FAILED_READ, WENT(write_not_sent()), 1, 1, "D8 BF", true},
     {"hang-up in the write's window", {"--refuse", "F0", "--delay", "300", "--stray", "00", "--stray-frame", "2", "--stray-after", "20", "--hangup-at", "2,200"}, jumper_line("D8 BF ") + P + S + FAILED_READ, WENT(WAS_OUT), 1, 2, "D8 BF"},
     {"hang-up in the read-back's window", {"--stores", "00", "00", "--delay", "300", "--stray", "7006", "--stray-frame", "3", "--stray-after", "20", "--hangup-at", "3,200"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + FAILED_READ, WENT(WAS_OUT), 1, 3, "00 00"},
     // The window follows a slow radio: its tail 620 ms after its 00 is seen.

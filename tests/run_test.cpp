@@ -3,7 +3,7 @@
 #include "capture.h"
 #include "console_window.h"
 #include "fake_link.h"
-#include "sj.h"
+#include "jumper_run.h"
 #include "texts.h"
 
 #include <gtest/gtest.h>
@@ -51,13 +51,9 @@ TEST(Run, EachFailureEndsTheRunWithItsMessageAndStatus1)
     const std::string prompted = opened + jumper_line("D8 BF ") + write_prompt("70", "06");
     const std::string sent = prompted + "\nSending CAT command: 00 04 70 06 BC to the Radio\n";
     const std::string noise = "Error: bytes kept coming from the radio for 2 seconds without a pause; command not sent\n";
-    const std::string again = sent + "Radio response to write command is : 00 \n"
-                                     "Radio accepted write EEPROM command\n\n"
-                                     "Reading EEPROM values again:\n";
+    const std::string again = sent + "Radio response to write command is : 00 \n" + write_accepted() + reading_again();
     // Each message is followed by its note on standard error (after a missing port, the port list).
-    const std::string gone = "sj: COM1 went away: the cable was pulled or the adapter was reset";
-    const std::string fate = "; the write command was out, so the radio may or may not hold the new bytes: once the "
-                             "line is back, sj -1 reads them\n";
+    const std::string gone = went_away_note("COM1"), fate = went_away_note("COM1", write_was_out("sj -1"));
     const FailureCase cases[] = {
         {"open", failing(LinkStep::OpenDevice, 1, 2), banner() + "CreateFile failed opening COM1: with error 2.\n", 0, 0, "(the ports that exist)\n"},
         {"settings read", failing(LinkStep::ReadLineSettings, 1, 22), banner() + "GetCommState failed with error 22.\n", 0, 0, "sj: COM1 is not a serial port\n"},
@@ -65,19 +61,19 @@ TEST(Run, EachFailureEndsTheRunWithItsMessageAndStatus1)
         {"no UART", failing(LinkStep::ReadLineSettings, 1, 5), banner() + "GetCommState failed with error 5.\n", 0, 0, "sj: COM1 has no serial hardware behind it (a built-in port without a UART)\n(the ports that exist)\n"},
         {"settings set", failing(LinkStep::ApplyLineSettings, 1, 22), banner() + "SetCommState failed with error 22.\n", 0, 0, "sj: COM1: Invalid argument\n"},
         {"time-outs", failing(LinkStep::ApplyTimeouts, 1, 31), banner() + "SetCommTimeouts failed with error 31.\n", 0, 0, "sj: COM1: Too many links\n"},
-        {"read frame", failing(LinkStep::WriteFrame, 1, 5), opened + "WriteFile failed with error 5.\n", 0, 0, gone + "\n"},
+        {"read frame", failing(LinkStep::WriteFrame, 1, 5), opened + "WriteFile failed with error 5.\n", 0, 0, gone},
         {"read frame, 4 of 5", written_short(1, 4), opened + "Write of CAT command failed, rc = 4\n", 1, 0},
-        {"first answer", failing(LinkStep::ReadAnswer, 1, 5), opened + "ReadFile failed with error 5.\n", 1, 1, gone + "\n"},
-        {"input before the write", failing(LinkStep::DiscardInput, 2, 5), prompted + "PurgeComm failed with error 5.\n", 1, 1, gone + "; the write command was not sent, so the radio holds what it had\n"},
+        {"first answer", failing(LinkStep::ReadAnswer, 1, 5), opened + "ReadFile failed with error 5.\n", 1, 1, gone},
+        {"input before the write", failing(LinkStep::DiscardInput, 2, 5), prompted + "PurgeComm failed with error 5.\n", 1, 1, went_away_note("COM1", write_not_sent())},
         // Nothing is announced on a noisy line; after the write the operator learns what it leaves open.
         {"never quiet before the write", [] { FakeLinkScript noisy = healthy(); noisy.noisy_at = 2; return noisy; }(), prompted + noise, 1, 1},
         {"never quiet before the read-back", [] { FakeLinkScript noisy = healthy(); noisy.noisy_at = 3; return noisy; }(), again + noise, 2, 2, "sj: the write command was sent before the "
          "line became noisy. The radio may or may not hold the new bytes; once the line is quiet, sj -1 reads them.\n"},
         {"write frame", failing(LinkStep::WriteFrame, 2, 22), sent + "WriteFile failed with error 22.\n", 1, 1, "sj: COM1: Invalid argument\n"},
         {"write frame, 3 of 5", written_short(2, 3), sent + "Write to the radio failed! RC = 3\n", 2, 1},
-        {"write answer", failing(LinkStep::ReadAnswer, 2, 5), sent + "ReadFile failed with error 5.\n", 2, 2, gone + fate},
+        {"write answer", failing(LinkStep::ReadAnswer, 2, 5), sent + "ReadFile failed with error 5.\n", 2, 2, fate},
         {"read-back frame, 1 of 5", written_short(3, 1), again + "Write of CAT command failed, rc = 1\n", 3, 2},
-        {"read-back answer", failing(LinkStep::ReadAnswer, 3, 5), again + "ReadFile failed with error 5.\n", 3, 3, gone + fate},
+        {"read-back answer", failing(LinkStep::ReadAnswer, 3, 5), again + "ReadFile failed with error 5.\n", 3, 3, fate},
     };
     for (const FailureCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -2,6 +2,7 @@
 // the other side sees them, the modem lines, exclusivity and the read rule
 // (a held port is refused end to end, by the second of two real runs).
 #include "capture.h"
+#include "cat.h"
 #include "serial_link.h"
 #include "system_calls.h"
 

@@ -2,7 +2,7 @@
 // between the command line and a write to the radio.
 #include "capture.h"
 #include "fake_link.h"
-#include "sj.h"
+#include "write_dialogue.h"
 #include "texts.h"
 
 #include <gtest/gtest.h>

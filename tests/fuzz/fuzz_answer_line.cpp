@@ -1,6 +1,6 @@
 // Whatever the operator types, the answer is yes only when the line starts
 // with the three characters YES.
-#include "sj.h"
+#include "write_dialogue.h"
 
 #include <cstdio>
 #include <cstdlib>

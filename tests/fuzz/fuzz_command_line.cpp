@@ -1,6 +1,6 @@
 // Words in (NUL-separated), port and mode or usage out. Every word gets an
 // allocation of its own, so reading past one is caught.
-#include "sj.h"
+#include "jumper_run.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,6 +1,6 @@
 // Any word gives a byte, decided by its first two characters alone.
 #include "expected_byte.h"
-#include "sj.h"
+#include "write_dialogue.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,7 +1,7 @@
 // Redirects the process's standard streams to temporary files around a call.
 #include "capture.h"
 
-#include "sj.h"
+#include "jumper_run.h"
 
 #include <cstdio>
 #include <stdio_ext.h>
@@ -83,14 +83,21 @@ std::string end_capture()
     return give_back(captured_stdout);
 }
 
-InProcessRun run_in_process(const std::vector<std::string>& words, const std::string& input)
+std::vector<char*> argv_for(const std::vector<std::string>& words, std::vector<std::string>& storage)
 {
-    std::vector<std::string> storage = {"sj"};
+    storage = {"sj"};
     storage.insert(storage.end(), words.begin(), words.end());
     std::vector<char*> argv;
     for (std::string& word : storage)
         argv.push_back(word.data());
     argv.push_back(nullptr);
+    return argv;
+}
+
+InProcessRun run_in_process(const std::vector<std::string>& words, const std::string& input)
+{
+    std::vector<std::string> storage;
+    std::vector<char*> argv = argv_for(words, storage);
     int saved_stdin = redirect_stdin(input);
     Redirect errors = redirect(2);
     begin_capture();

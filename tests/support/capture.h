@@ -11,6 +11,10 @@ struct InProcessRun {
     std::string errors;  // standard error
 };
 
+// An argument vector as main is given it: "sj", then `words`, then a null.
+// `storage` holds the words that the pointers point into.
+std::vector<char*> argv_for(const std::vector<std::string>& words, std::vector<std::string>& storage);
+
 // `words` are typed after the program name "sj".
 InProcessRun run_in_process(const std::vector<std::string>& words, const std::string& input = "");
 

@@ -141,5 +141,3 @@ protected:
 };
 
 }  // namespace e2e
-
-using namespace e2e;

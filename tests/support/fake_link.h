@@ -3,7 +3,7 @@
 #pragma once
 
 #include "cat.h"
-#include "serial_link.h"
+#include "link_report.h"
 
 #include <array>
 #include <cstdint>
@@ -15,7 +15,7 @@ struct FakeLinkScript {
     bool fail = false;          // fail at `fail_step` with `fail_error`
     LinkStep fail_step = LinkStep::OpenDevice;
     int fail_error = 0;
-    int fail_at_frame = 1;      // for write_file and read_file: which exchange
+    int fail_at_frame = 1;      // for discard_input, send_frame and receive: which exchange
     int short_write_at = 0;     // the exchange whose frame is written short, 0 none
     int short_count = 4;
     int noisy_at = 0;           // the exchange before which the line never falls quiet, 0 none

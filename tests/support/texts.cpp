@@ -74,3 +74,30 @@ std::string write_hint(const std::string& again)
     return "sj: no answer from the radio since the write command was sent. The radio may or may not hold the new "
            "bytes. Ctrl-C stops sj; then " + again + " reads them.\n";
 }
+
+std::string write_accepted()
+{
+    return "Radio accepted write EEPROM command\n\n";
+}
+
+std::string reading_again()
+{
+    return "Reading EEPROM values again:\n";
+}
+
+std::string went_away_note(const std::string& device, const std::string& fate)
+{
+    return "sj: " + device + " went away: the cable was pulled or the adapter was reset" + (fate.empty() ? "" : "; ") +
+           fate + "\n";
+}
+
+std::string write_not_sent()
+{
+    return "the write command was not sent, so the radio holds what it had";
+}
+
+std::string write_was_out(const std::string& again)
+{
+    return "the write command was out, so the radio may or may not hold the new bytes: once the line is back, " + again +
+           " reads them";
+}

@@ -17,3 +17,10 @@ std::string odd_read_note(int count, bool write, int shown = 4);
 std::string echo_note();
 std::string write_hint(const std::string& again);
 std::string unsettled_read_note(int late, const std::string& again);  // bytes in the first answer's window
+// The write run after the radio's 00, up to the read-back's answer.
+std::string write_accepted();
+std::string reading_again();
+// The note after a line that went away, and what it leaves of the write.
+std::string went_away_note(const std::string& device, const std::string& fate = "");
+std::string write_not_sent();
+std::string write_was_out(const std::string& again);

@@ -2,8 +2,8 @@
 // the DCB fields they name and keep every other bit and byte of the port's.
 // Given a port number, it opens that port as sj does and reads back what
 // the port then holds: the line settings and the time-outs.
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
+#include "serial_link_win32.h"
+#include "link_report.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -11,10 +11,6 @@
 #include <cstdlib>
 #include <initializer_list>
 #include <utility>
-
-#include "link_report.h"
-
-void apply_cat_line_settings(DCB& dcb);
 
 namespace {
 

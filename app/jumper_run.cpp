@@ -1,8 +1,9 @@
-// The main line: banner, port option and word count, the jumper read.
+// The main line: banner, port option and word count, the port, the jumper read.
+#include "jumper_run.h"
 #include "byte_line.h"
 #include "cat.h"
 #include "operator_note.h"
-#include "sj.h"
+#include "write_dialogue.h"
 
 #include <cstdio>
 #include <cstring>
@@ -60,7 +61,7 @@ void show_usage()
 void print_port_forms(std::FILE* stream)
 {
     std::fprintf(stream, "sj: the port is -1 to -%d (COM1: to COM%d:)%s; see \"Finding the port\" in sj's README\n",
-                 MAX_PORT, MAX_PORT, is_device_path("/dev/serial0") ? ", or a device path such as /dev/serial0" : "");
+                 MAX_PORT, MAX_PORT, SJ_DEVICE_PATHS ? ", or a device path such as /dev/serial0" : "");
 }
 
 // As command-line tools answer them: on standard output, with status 0.
@@ -100,17 +101,6 @@ void note_unsettled_read(const SerialLink& link, const Answer& answer)
                                    "values shown are not certain; once the line is quiet, %s reads them again\n",
                  answer.late, answer.late == 1 ? "" : "s", read_again_command(link));
 }
-
-}  // namespace
-
-void note_if_like_frame(const Answer& answer)
-{
-    if (answer.like_frame)
-        std::fprintf(operator_notes(), "sj: that answer looks like part of sj's own frame, from an interface that "
-                                       "echoes what sj sends and lost or delayed some of it\n");
-}
-
-namespace {
 
 // The run once the port is open: the read, and the write dialogue.
 int run_on_link(SerialLink& link, const CommandLine& command)
@@ -178,9 +168,7 @@ int run_sj(int argc, char** argv)
     }
     SerialLink link;
     bool opened = command.device ? open_link_at(link, command.device) : open_link(link, command.port);
-    if (!opened)
-        return 1;
-    status = run_on_link(link, command);
+    status = opened ? run_on_link(link, command) : 1;
     release_link(link);
     return status;
 }

@@ -1,4 +1,6 @@
-// Texts the serial link prints, the same on every platform.
+// Reports of the link's failures and its other texts, the same on every
+// platform. Linux keeps the Windows calls' names ("CreateFile failed ..."):
+// they are the tool's own texts, which operators and scripts know.
 #include "link_report.h"
 #include "operator_note.h"
 
@@ -30,7 +32,7 @@ void name_link_at(SerialLink& link, const char* path)
     link.slowest_answer_ms = 0;
 }
 
-void report_link_failure(const SerialLink& link, LinkStep step, int error)
+bool report_link_failure(const SerialLink& link, LinkStep step, int error)
 {
     switch (step) {
     case LinkStep::OpenDevice:
@@ -56,6 +58,7 @@ void report_link_failure(const SerialLink& link, LinkStep step, int error)
         break;
     }
     note_link_failure(link, step, error);
+    return false;
 }
 
 namespace {
