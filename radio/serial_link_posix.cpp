@@ -42,7 +42,7 @@ int move_above_standard_streams(int fd)
 {
     int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
     int error = errno;
-    close(fd);
+    close(fd);  // the copy above the standard streams is the one kept
     errno = error;
     return moved;
 }
@@ -111,7 +111,7 @@ int open_locked(const char* path)
         return -1;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0 || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         int error = errno;
-        close(fd);
+        close(fd);  // never the link's: the open fails as a whole
         errno = error;
         return -1;
     }
