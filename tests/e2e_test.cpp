@@ -250,7 +250,7 @@ TEST_F(EndToEnd, PortHoldsTheCatLineAndTheTimeouts)
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, port_message(7) + "4 passed, 0 failed\n");
     EXPECT_EQ(run.err, "sj: COM7 is a device that does not work: often a USB adapter whose driver refuses its chip, as with "
-                       "PL2303 clones; Device Manager says more\nsj: the adapter behind COM7 is not there: it was unplugged\n"
+                       "PL2303 clones; Device Manager says more\nsj: the adapter behind COM7 is not there: it was unplugged\n" +
                        went_away_note("COM7", write_was_out("sj -7")) +
                        "sj: COM7: Invalid parameter.\n");  // Wine's own words for error 87
 }
