@@ -1,7 +1,9 @@
 // Words in (NUL-separated), port and mode or usage out. Every word gets an
 // allocation of its own, so reading past one is caught.
 #include "jumper_run.h"
+#include "serial_link.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
