@@ -10,6 +10,13 @@
 
 namespace {
 
+// Where the build's link takes a device path for the port (POSIX), a word
+// beginning with '/' is one; on Windows it stays a byte word, as it always was.
+bool is_device_path(const char* word)
+{
+    return SJ_DEVICE_PATHS && word[0] == '/';
+}
+
 bool is_c_space(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';

@@ -37,10 +37,6 @@ constexpr int NOISY_LINE_LIMIT_MS = 2000;
 // port message on success, the failing step's message otherwise.
 bool open_link(SerialLink& link, int port);
 
-// Whether the platform takes `word` as a device path in place of a COM
-// number (POSIX: a word beginning with '/'; Windows: never).
-bool is_device_path(const char* word);
-
 // Opens the device at `path` exactly as a COM port is opened; the messages
 // name the path.
 bool open_link_at(SerialLink& link, const char* path);

@@ -211,11 +211,6 @@ bool open_link(SerialLink& link, int port)
     return open_device(link, path);
 }
 
-bool is_device_path(const char* word)
-{
-    return word[0] == '/';
-}
-
 bool open_link_at(SerialLink& link, const char* path)
 {
     name_link_at(link, path);

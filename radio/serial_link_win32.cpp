@@ -78,12 +78,6 @@ bool open_link(SerialLink& link, int port)
     return open_device(link, device);
 }
 
-// A word beginning with '/' stays a byte word here, as it always was.
-bool is_device_path(const char* /*word*/)
-{
-    return false;
-}
-
 bool open_link_at(SerialLink& link, const char* path)
 {
     name_link_at(link, path);

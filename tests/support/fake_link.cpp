@@ -51,11 +51,6 @@ bool open_link(SerialLink& link, int port)
     return open_named(link);
 }
 
-bool is_device_path(const char* word)
-{
-    return word[0] == '/';
-}
-
 bool open_link_at(SerialLink& link, const char* path)
 {
     name_link_at(link, path);
