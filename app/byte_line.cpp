@@ -1,4 +1,4 @@
-// The byte line and its note, shared by the jumper read and the write dialogue.
+// The byte line and its notes, shared by the jumper read and the write dialogue.
 #include "byte_line.h"
 #include "operator_note.h"
 
@@ -10,6 +10,16 @@ void print_byte_line(const char* label, int count, const std::uint8_t* bytes)
     for (int i = 0; i < count; ++i)
         std::printf("%02X ", bytes[i]);
     std::printf("\n");
+}
+
+void note_odd_read(const Answer& answer, const char* advice)
+{
+    char shown[32] = "";
+    if (answer.received > answer.count)
+        std::snprintf(shown, sizeof shown, " (%d shown)", answer.count);
+    std::fprintf(operator_notes(), "sj: the radio's answer had %d byte%s%s, not 2, so the values shown may not be the "
+                                   "jumpers (a wrong CAT rate, a noisy line)%s\n", answer.received,
+                 answer.received == 1 ? "" : "s", shown, advice);
 }
 
 void note_if_like_frame(const Answer& answer)

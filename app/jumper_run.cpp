@@ -87,18 +87,6 @@ bool answers_help_or_version(int argc, char** argv, int& status)
     return true;
 }
 
-// A radio answers a read with its two bytes; other counts are shown as they
-// came, and the operator is told what that may mean before deciding.
-void note_odd_read(const Answer& answer, RunMode mode)
-{
-    char shown[32] = "";
-    if (answer.received > answer.count)
-        std::snprintf(shown, sizeof shown, " (%d shown)", answer.count);
-    std::fprintf(operator_notes(), "sj: the radio's answer had %d byte%s%s, not 2, so the values shown may not be the "
-                                   "jumpers (a wrong CAT rate, a noisy line)%s\n", answer.received,
-                 answer.received == 1 ? "" : "s", shown, mode == RunMode::Write ? "; check them before answering YES" : "");
-}
-
 // Bytes in the first answer's window: a stray may have come first, and the
 // radio's own answer behind it. These bytes would be noted as the way back
 // and shown before YES, so the run ends here.
@@ -116,8 +104,9 @@ int run_on_link(SerialLink& link, const CommandLine& command)
     if (!read_jumpers(link, answer))
         return 1;
     print_byte_line("Software jumpers are set to ", answer.count, answer.bytes);
+    // Other counts are shown as they came; the operator is told before deciding.
     if (answer.received != 2)
-        note_odd_read(answer, command.mode);
+        note_odd_read(answer, command.mode == RunMode::Write ? "; check them before answering YES" : "");
     note_if_like_frame(answer);
     if (answer.late > 0) {
         note_unsettled_read(link, answer);

@@ -83,12 +83,20 @@ int read_back_and_judge(SerialLink& link, WriteVerdict verdict, std::uint8_t byt
     if (!read_jumpers(link, answer))
         return 1;
     print_byte_line("Read current data from EEPROM gives ", answer.count, answer.bytes);
+    if (answer.received != 2)
+        note_odd_read(answer, "");
     bool confirmed = read_back_shows(answer, byte1, byte2);
     if (!confirmed)
         note_if_like_frame(answer);
-    // A refused write changed nothing: claiming an update would mislead.
-    if (verdict == WriteVerdict::Refused)
+    // A refused write is no update, even where the radio holds the bytes.
+    if (verdict == WriteVerdict::Refused) {
+        if (confirmed) {
+            std::fprintf(operator_notes(), "sj: the radio reads back the bytes written although it did not answer 00, "
+                                           "so it may hold them\n");
+            note_way_back(link, before);
+        }
         return 1;
+    }
     if (confirmed) {
         std::printf("\nEEPROM values updated, power off/on radio to activate\n\n");
         note_way_back(link, before);
@@ -129,10 +137,24 @@ int run_write_dialogue(SerialLink& link, const char* b1, const char* b2, const A
         std::printf("Aborted: you must enter YES in uppercase to continue and write to the EEPROM\n\n");
         return 0;
     }
+    // The operator said YES to bytes and a prompt that may never have been shown.
+    if (flush_standard_output() != 0) {
+        std::fprintf(operator_notes(), "sj: standard output failed, so the values and the prompt may not have been "
+                                       "seen; the write command was not sent\n");
+        return 1;
+    }
     // Announced only once the line is quiet and the frame is about to go out.
     link.write_due = true;
-    if (!clear_line_for_command(link))
+    int dropped = 0;
+    if (!clear_line_for_command(link, dropped))
         return 1;
+    // No radio within the envelope answers after its window: the values shown may not be the radio's.
+    if (dropped > 0) {
+        std::fprintf(operator_notes(), "sj: %d more byte%s came after the jumpers were read, so the values shown are not "
+                                       "certain; the write command was not sent. Once the line is quiet, %s reads them "
+                                       "again\n", dropped, dropped == 1 ? "" : "s", read_again_command(link));
+        return 1;
+    }
     std::printf("\nSending CAT command: 00 04 %02x %02x BC to the Radio\n", byte1, byte2);
     Answer answer;
     if (!write_jumpers(link, byte1, byte2, answer))

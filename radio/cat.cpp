@@ -17,9 +17,8 @@ CatFrame make_frame(std::uint8_t data1, std::uint8_t data2, std::uint8_t opcode)
 
 }  // namespace
 
-bool clear_line_for_command(SerialLink& link)
+bool clear_line_for_command(SerialLink& link, int& dropped)
 {
-    int dropped = 0;
     LineWait line = wait_for_quiet_line(link, QUIET_LINE_MS, dropped);
     if (line == LineWait::Failed)
         return false;
@@ -69,21 +68,19 @@ int receive_answer(SerialLink& link, const CatFrame& frame, Answer& answer)
     return count;
 }
 
-// The window that an answer must stay unchallenged for (see SETTLE_MS).
-int settle_window_ms(SerialLink& link, const Answer& answer)
+// How long the line must now stay quiet after the last byte for the answer
+// to count (see SLOWEST_LINK_MS): fixed by the frame's time alone.
+int settle_window_ms(const SerialLink& link)
 {
-    int latency_ms = static_cast<int>((link.first_byte_us - link.frame_sent_us) / 1000);
-    if (latency_ms > link.slowest_answer_ms)
-        link.slowest_answer_ms = latency_ms;
-    if (answer.like_frame || link.slowest_answer_ms >= MAX_SETTLE_MS / SETTLE_FACTOR)
-        return MAX_SETTLE_MS;
-    int window_ms = SETTLE_FACTOR * link.slowest_answer_ms;
-    return window_ms < SETTLE_MS ? SETTLE_MS : window_ms;
+    long long envelope_end_us = link.frame_sent_us + (SLOWEST_LINK_MS + READ_GAP_MS) * 1000LL;
+    long long left_ms = (envelope_end_us - link.last_byte_us + 999) / 1000;
+    return left_ms > QUIET_LINE_MS ? static_cast<int>(left_ms) : QUIET_LINE_MS;
 }
 
 bool exchange(SerialLink& link, const CatFrame& frame, const char* short_write_format, Answer& answer)
 {
-    if (!clear_line_for_command(link))
+    int dropped = 0;
+    if (!clear_line_for_command(link, dropped))
         return false;
     int written = send_frame(link, frame.bytes, FRAME_SIZE);
     if (written < 0)
@@ -103,7 +100,7 @@ bool exchange(SerialLink& link, const CatFrame& frame, const char* short_write_f
     if (answer.count < 0)
         return false;
     // A line that never falls quiet has sent late bytes too: the count says so.
-    if (wait_for_quiet_line(link, settle_window_ms(link, answer), answer.late) == LineWait::Failed)
+    if (wait_for_quiet_line(link, settle_window_ms(link), answer.late) == LineWait::Failed)
         return false;
     // Two bytes alone are what a radio answers a read with, jumpers 00 04 too.
     answer.like_frame = answer.like_frame && !is_two_bytes_alone(answer);

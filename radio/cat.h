@@ -15,19 +15,13 @@ constexpr std::uint8_t EEPROM_WRITE = 0xBC;
 // for NOISY_LINE_LIMIT_MS without such a pause end the run.
 constexpr int QUIET_LINE_MS = 200;
 
-// Every answer counts only once nothing has come for a window after its
-// last byte: a stray that came first is then told by the radio's own answer
-// behind it, which comes at most SLOWEST_LINK_MS after the frame. The window
-// is SETTLE_FACTOR times the longest time from a frame to its answer's first
-// byte so far in the run (this answer's included), but at least SETTLE_MS
-// and at most MAX_SETTLE_MS: a prompt radio's run stays short, and once an
-// answer took 34 ms the window covers the slowest link. An answer that
-// begins like sj's own frame may be an echo with a pause in it as long as
-// the slowest link's: its window is MAX_SETTLE_MS.
-constexpr int SETTLE_MS = 600;
-constexpr int SETTLE_FACTOR = 50;
+// An answer counts only once nothing else has come from its frame until
+// SLOWEST_LINK_MS and the read gap after the frame, nor for QUIET_LINE_MS
+// after the answer's own last byte. A radio or link up to SLOWEST_LINK_MS
+// slow answers inside that window, so a stray before or after its answer
+// shows as more bytes there, however early it came: nothing a stray does
+// can shorten the window.
 constexpr int SLOWEST_LINK_MS = 1500;
-constexpr int MAX_SETTLE_MS = SLOWEST_LINK_MS + 200;
 
 struct CatFrame {
     std::uint8_t bytes[5];  // address high, address low, data, data, opcode
@@ -37,7 +31,7 @@ struct Answer {
     int count = 0;  // 0..4; bytes past it are not part of the answer
     std::uint8_t bytes[4] = {};
     int received = 0;         // bytes that came as the answer, shown or not
-    int late = 0;             // bytes that came in its settle window (see SETTLE_MS)
+    int late = 0;             // bytes that came in its window (see SLOWEST_LINK_MS)
     bool like_frame = false;  // it begins like the frame just sent, and is more than 2 bytes alone
 };
 
@@ -48,12 +42,12 @@ inline bool is_two_bytes_alone(const Answer& answer)
 }
 
 // Waits for a quiet line and drops what waits on it, so that a command's
-// answer is judged only by what comes after the command. False after
-// printing why the command is not sent.
-bool clear_line_for_command(SerialLink& link);
+// answer is judged only by what comes after the command; the bytes dropped
+// are added to `dropped`. False after printing why the command is not sent.
+bool clear_line_for_command(SerialLink& link, int& dropped);
 
 // Each sends its frame and reads the answer, which is settled (see
-// SETTLE_MS). False means the run must end with status 1: the failure
+// SLOWEST_LINK_MS). False means the run must end with status 1: the failure
 // (platform error, a hang-up, or a short write) is printed.
 bool read_jumpers(SerialLink& link, Answer& answer);
 bool write_jumpers(SerialLink& link, std::uint8_t byte1, std::uint8_t byte2, Answer& answer);

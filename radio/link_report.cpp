@@ -27,9 +27,7 @@ void name_link_at(SerialLink& link, const char* path)
     link.write_sent = false;
     link.echo_noted = false;
     link.last_byte_us = -1;
-    link.first_byte_us = -1;
     link.frame_sent_us = -1;
-    link.slowest_answer_ms = 0;
 }
 
 bool report_link_failure(const SerialLink& link, LinkStep step, int error)

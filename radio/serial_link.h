@@ -18,9 +18,7 @@ struct SerialLink {
     bool write_sent;                 // the write frame is out: a silence now leaves its fate open
     bool echo_noted;                 // the operator has been told that the interface echoes
     long long last_byte_us;          // when the last byte came, on the link's clock; -1 before any
-    long long first_byte_us;         // when the last read's first byte came
     long long frame_sent_us;         // when the last frame went out
-    int slowest_answer_ms;           // the longest time from a frame to its answer in this run
 };
 
 // The read rule's gap: an answer ends once this passes without a byte.
@@ -42,8 +40,9 @@ bool open_link(SerialLink& link, int port);
 bool open_link_at(SerialLink& link, const char* path);
 
 // Waits until nothing has come for `quiet_ms` since the last byte received,
-// dropping what comes meanwhile and adding its count to `dropped`; at once
-// before any byte has come. Noisy when bytes kept coming for
+// dropping what comes meanwhile and adding its count to `dropped`; before
+// any byte has come, `quiet_ms` from the first wait, so that the first
+// command too goes out on a quiet line. Noisy when bytes kept coming for
 // NOISY_LINE_LIMIT_MS; Failed, after printing the failure, when the line
 // hung up or a read failed: no end of the line is quiet.
 enum class LineWait { Quiet, Noisy, Failed };
@@ -60,7 +59,7 @@ int send_frame(SerialLink& link, const std::uint8_t* bytes, int count);
 
 // One read of up to `size` bytes: waits for the first byte without limit,
 // then stops at `size` bytes or after more than 100 ms without a further
-// byte; the first byte's time is noted in first_byte_us. Once in a run,
+// byte; the last byte's time is noted in last_byte_us. Once in a run,
 // after SILENCE_HINT_MS without a first byte, the hint goes to standard
 // error. Returns the count, or -1 after printing the failure (a hang-up
 // too, whether or not bytes came before it).

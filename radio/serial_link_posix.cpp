@@ -230,7 +230,7 @@ void report_line_ended(const SerialLink& link, ssize_t n)
 LineWait wait_for_quiet_line(SerialLink& link, int quiet_ms, int& dropped)
 {
     if (link.last_byte_us < 0)
-        return LineWait::Quiet;  // nothing has come yet: nothing to wait for
+        link.last_byte_us = now_us();  // the open: the first command waits for a quiet line too
     int fd = static_cast<int>(link.handle);
     long long give_up_us = now_us() + NOISY_LINE_LIMIT_MS * 1000LL;
     for (;;) {
@@ -300,8 +300,6 @@ int receive(SerialLink& link, std::uint8_t* buffer, int size)
             return -1;
         }
         link.last_byte_us = now_us();
-        if (got == 0)
-            link.first_byte_us = link.last_byte_us;
         got += static_cast<int>(n);
         deadline_us = link.last_byte_us + READ_GAP_MS * 1000LL;
     }

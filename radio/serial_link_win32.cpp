@@ -110,7 +110,7 @@ long long bytes_waiting(const SerialLink& link)
 LineWait wait_for_quiet_line(SerialLink& link, int quiet_ms, int& dropped)
 {
     if (link.last_byte_us < 0)
-        return LineWait::Quiet;  // nothing has come yet: nothing to wait for
+        link.last_byte_us = now_us();  // the open: the first command waits for a quiet line too
     long long give_up_us = now_us() + NOISY_LINE_LIMIT_MS * 1000LL;
     for (;;) {
         long long waiting = bytes_waiting(link);
@@ -204,10 +204,8 @@ int receive(SerialLink& link, std::uint8_t* buffer, int size)
         return -1;
     }
     // A read short of `size` ended with the gap: its last byte came that much earlier.
-    if (got > 0) {
+    if (got > 0)
         link.last_byte_us = now_us() - (static_cast<int>(got) < size ? READ_GAP_MS * 1000LL : 0);
-        link.first_byte_us = link.last_byte_us;  // at 38400 baud, 4 bytes take 1 ms
-    }
     return static_cast<int>(got);
 }
 

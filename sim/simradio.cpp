@@ -23,6 +23,7 @@ const char* const USAGE =
     "  --log FILE          log frames received and answers sent (default: stdout)\n"
     "  --silent            never answer\n"
     "  --refuse XX         refuse writes: answer with status XX, store nothing\n"
+    "                      (with --stores, store those bytes all the same)\n"
     "  --stores B4 B5      accept writes (00) but store B4 B5 instead\n"
     "  --short             answer 1 byte only\n"
     "  --long              answer 6 bytes (EEPROM from the address; 00 E1..E5 to a write)\n"
@@ -30,6 +31,8 @@ const char* const USAGE =
     "  --garbage           answer with noise instead of data\n"
     "  --gap MS            wait MS milliseconds between answer bytes\n"
     "  --delay MS          wait MS milliseconds before each answer\n"
+    "  --delays MS,MS,...  wait MS milliseconds before the answer to the 1st, 2nd, ... frame\n"
+    "  --noise MS          send a byte (55) every MS milliseconds, from the start\n"
     "  --hangup-after N    hang up when the Nth frame arrives, without answering\n"
     "  --hangup-at N,MS    hang up MS milliseconds after the Nth frame arrives\n"
     "  --stray HEX         send these bytes after every frame, whatever the answer\n"
@@ -67,6 +70,9 @@ struct Options {
     bool garbage = false;
     int gap_ms = 0;
     int delay_ms = 0;
+    int delays[MAX_LENGTHS];
+    int delays_count = 0;
+    int noise_ms = 0;      // 0: no noise
     int hangup_after = 0;  // 0 never hangs up
     int stores[2] = {-1, -1};  // bytes stored by an accepted write, -1: those written
     bool echo = false;
@@ -90,6 +96,7 @@ struct Due {
     long long stray_at[MAX_DUE];
     int strays = 0;
     long long hangup_at = -1;
+    long long noise_at = -1;
     bool answered = false;  // the last frame's answer has gone out
 };
 Due due;
@@ -114,14 +121,14 @@ bool parse_int(const char* text, int low, int high, int& value, int base = 10)
     return true;
 }
 
-bool parse_lengths(char* text, Options& options)
+bool parse_list(char* text, int high, int (&values)[MAX_LENGTHS], int& count)
 {
     for (char* item = std::strtok(text, ","); item; item = std::strtok(nullptr, ",")) {
-        if (options.lengths_count == MAX_LENGTHS || !parse_int(item, 0, LONG_ANSWER, options.lengths[options.lengths_count]))
+        if (count == MAX_LENGTHS || !parse_int(item, 0, high, values[count]))
             return false;
-        ++options.lengths_count;
+        ++count;
     }
-    return options.lengths_count > 0;
+    return count > 0;
 }
 
 // Two hex bytes from the words after argv[i], which is moved past them.
@@ -192,7 +199,13 @@ bool parse_options(int argc, char** argv, Options& o)
         } else if (!std::strcmp(a, "--long")) {
             o.length = LONG_ANSWER;
         } else if (!std::strcmp(a, "--lengths") && has1) {
-            if (!parse_lengths(argv[++i], o))
+            if (!parse_list(argv[++i], LONG_ANSWER, o.lengths, o.lengths_count))
+                return false;
+        } else if (!std::strcmp(a, "--delays") && has1) {
+            if (!parse_list(argv[++i], 60000, o.delays, o.delays_count))
+                return false;
+        } else if (!std::strcmp(a, "--noise") && has1) {
+            if (!parse_int(argv[++i], 1, 60000, o.noise_ms))
                 return false;
         } else if (!std::strcmp(a, "--garbage")) {
             o.garbage = true;
@@ -280,6 +293,8 @@ void sleep_ms(long long ms)
 long long next_due()
 {
     long long next = due.hangup_at;
+    if (due.noise_at >= 0 && (next < 0 || due.noise_at < next))
+        next = due.noise_at;
     for (int i = 0; i < due.strays; ++i)
         next = next < 0 || due.stray_at[i] < next ? due.stray_at[i] : next;
     return next;
@@ -292,6 +307,12 @@ bool run_due(const Options& o, int master)
     if (due.hangup_at >= 0 && due.hangup_at <= now) {
         std::fprintf(log_file, "hangup %s the answer\n", due.answered ? "after" : "before");
         return false;
+    }
+    static const unsigned char noise = 0x55;
+    if (due.noise_at >= 0 && due.noise_at <= now) {
+        due.noise_at = now + o.noise_ms;
+        if (write(master, &noise, 1) != 1)
+            std::fprintf(log_file, "noise not sent\n");
     }
     for (int i = 0; i < due.strays;) {
         if (due.stray_at[i] > now) {
@@ -333,9 +354,9 @@ int make_answer(const Options& o, const unsigned char* frame, unsigned char* ans
         // Past the status byte, a long answer carries bytes no EEPROM read gives.
         static const unsigned char tail[LONG_ANSWER] = {0x00, 0xE1, 0xE2, 0xE3, 0xE4, 0xE5};
         std::memcpy(answer, tail, sizeof tail);
-        if (o.refuse >= 0) {
+        if (o.refuse >= 0)
             answer[0] = static_cast<unsigned char>(o.refuse);
-        } else {
+        if (o.refuse < 0 || o.stores[0] >= 0) {
             eeprom[address] = static_cast<unsigned char>(o.stores[0] >= 0 ? o.stores[0] : frame[2]);
             eeprom[(address + 1) & 0xFFFF] = static_cast<unsigned char>(o.stores[1] >= 0 ? o.stores[1] : frame[3]);
         }
@@ -408,7 +429,8 @@ bool answer_frame(const Options& o, int master, const unsigned char* frame, int 
             return false;
         first = 2;
     }
-    if (!pause_ms(o, master, o.delay_ms) || !send_answer(o, master, line + first, echoed + length - first))
+    int delay_ms = frame_number <= o.delays_count ? o.delays[frame_number - 1] : o.delay_ms;
+    if (!pause_ms(o, master, delay_ms) || !send_answer(o, master, line + first, echoed + length - first))
         return false;
     due.answered = true;
     const Tail* tail = frame[4] == 0xBB ? &o.read_tail : frame[4] == 0xBC ? &o.write_tail : nullptr;
@@ -438,6 +460,8 @@ int serve(const Options& o, Pty& pty)
         inotify_add_watch(watch, pty.path, IN_CLOSE_WRITE | IN_CLOSE_NOWRITE);
     unsigned char frame[5];
     int have = 0, frames = 0;
+    if (o.noise_ms > 0)
+        due.noise_at = now_ms();
     while (!stop_requested) {
         pollfd fds[2] = {{pty.master, POLLIN, 0}, {watch, POLLIN, 0}};
         long long next = next_due();

@@ -34,11 +34,15 @@ std::string WENT(const std::string& fate) { return went_away_note(link_for(4), f
 const std::string WAS_OUT = write_was_out("sj -4");
 std::string UNREAD(int late) { return unsettled_read_note(late, "sj -4"); }
 std::string BACK_TO(const std::string& b) { return "sj: the bytes before this write were " + b + "; sj -4 " + b + " writes them back\n"; }
+const std::string CONTRADICTED = "sj: the radio reads back the bytes written although it did not answer 00, so it may hold them\n";
+const std::string CAME_BEFORE_WRITE = "sj: 1 more byte came after the jumpers were read, so the values shown are not certain; the write command was not sent. Once the line is quiet, sj -4 reads them again\n";
+const std::string NOISY = "Error: bytes kept coming from the radio for 2 seconds without a pause; command not sent\n";
 
 std::string R(const std::string& bytes) { return "Radio response to write command is : " + bytes + "\n"; }
 std::string BACK(const std::string& bytes) { return "Read current data from EEPROM gives : " + bytes + "\n"; }
 
 constexpr int HANGS = -2;  // the radio never answers: the run is interrupted
+constexpr int SLOW_RADIO_MS = 600;  // a radio this slow or slower counts as slow in the random runs
 
 struct FaultCase {
     const char* name;
@@ -48,7 +52,7 @@ struct FaultCase {
     int status;              // or HANGS
     int frames;              // how many frames reached the radio
     const char* eeprom;
-    bool yes_after_hangup = false;  // YES is typed only once the line has hung up
+    const char* yes_after = "";  // YES is typed only once the radio's log holds this
 };
 
 const std::string ODD1 = odd_read_note(1, true);
@@ -61,20 +65,25 @@ const FaultCase fault_cases[] = {
     {"first read: 0 bytes", {"--lengths", "0"}, "", "", HANGS, 1, "D8 BF"},
     // Silent after the write frame: the hint says the write is out.
     {"write: 0 bytes", {"--lengths", "2,0"}, jumper_line("D8 BF ") + P + S, write_hint("sj -4"), HANGS, 2, "70 06"},
-    {"read-back: 1 byte", {"--lengths", "2,1,1"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 ") + UNSURE, "", 1, 3, "70 06"},
+    {"read-back: 1 byte", {"--lengths", "2,1,1"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 ") + UNSURE, odd_read_note(1, false), 1, 3, "70 06"},
     // Only an answer of exactly two bytes is the radio's read-back.
-    {"read-back: 4 bytes", {"--lengths", "2,1,4"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 06 07 ") + UNSURE, "", 1, 3, "70 06"},
+    {"read-back: 4 bytes", {"--lengths", "2,1,4"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 06 07 ") + UNSURE, odd_read_note(4, false), 1, 3, "70 06"},
     {"read-back: 0 bytes", {"--lengths", "2,1,0"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN, "", HANGS, 3, "70 06"},
     // A line that hangs up before answering has failed the read.
     {"hang-up at the write", {"--hangup-after", "2"}, jumper_line("D8 BF ") + P + S + FAILED_READ, WENT(WAS_OUT), 1, 2, "D8 BF"},
     // No end of the line is quiet: a hang-up at the prompt, or in an answer's window, ends the run.
-    {"hang-up at the prompt", {"--hangup-at", "1,1500"}, jumper_line("D8 BF ") + P + FAILED_READ, WENT(write_not_sent()), 1, 1, "D8 BF", true},
+    {"hang-up at the prompt", {"--hangup-at", "1,2500"}, jumper_line("D8 BF ") + P + FAILED_READ, WENT(write_not_sent()), 1, 1, "D8 BF", "hangup"},
     {"hang-up in the write's window", {"--refuse", "F0", "--delay", "300", "--stray", "00", "--stray-frame", "2", "--stray-after", "20", "--hangup-at", "2,200"}, jumper_line("D8 BF ") + P + S + FAILED_READ, WENT(WAS_OUT), 1, 2, "D8 BF"},
     {"hang-up in the read-back's window", {"--stores", "00", "00", "--delay", "300", "--stray", "7006", "--stray-frame", "3", "--stray-after", "20", "--hangup-at", "3,200"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + FAILED_READ, WENT(WAS_OUT), 1, 3, "00 00"},
-    // The window follows a slow radio: its tail 620 ms after its 00 is seen.
+    // The window covers a slow radio: its tail 620 ms after its 00 is seen.
     {"a radio 800 ms slow", {"--delay", "800", "--write-tail", "7006", "--tail-gap", "620", "--stores", "00", "00"}, jumper_line("D8 BF ") + P + S + R("00 ") + UNTOLD(2) + AGAIN + BACK("00 00 ") + UNSURE, "", 1, 3, "00 00"},
-    // The first read is settled too: what came first may be a stray.
-    {"first read: a stray ahead of a slow radio", {"--delay", "300", "--stray", "7006", "--stray-frame", "1", "--stray-after", "40"}, jumper_line("70 06 "), UNREAD(2), 1, 1, "D8 BF"},
+    // The window runs from the frame: a stray just after it, however early, is seen with a slow radio's answer behind it.
+    {"first read: a stray 5 ms after the frame, the radio 1 s slow", {"--delay", "1000", "--stray", "7006", "--stray-frame", "1", "--stray-after", "5"}, jumper_line("70 06 "), UNREAD(2), 1, 1, "D8 BF"},
+    {"read-back: a stray 10 ms after the frame, the radio 800 ms slow, nothing stored", {"--delays", "0,0,800", "--stores", "D8", "BF", "--stray", "7006", "--stray-frame", "3", "--stray-after", "10"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 ") + UNSETTLED, "", 1, 3, "D8 BF"},
+    {"read-back: a stray at once, the radio 1.5 s slow", {"--delays", "0,0,1500", "--stores", "12", "34", "--stray", "7006", "--stray-frame", "3"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 ") + UNSETTLED, "", 1, 3, "12 34"},
+    // Nothing comes from a radio within the envelope between its settled answer and the next frame.
+    {"a byte after the first read's window, before YES", {"--read-tail", "00", "--tail-gap", "1800"}, jumper_line("D8 BF ") + P, CAME_BEFORE_WRITE, 1, 1, "D8 BF", "tx 00\n"},
+    {"a line noisy from the open", {"--noise", "20"}, NOISY, "", 1, 0, "D8 BF"},
     {"first read: a byte in its window", {"--jumpers", "D8", "00", "--refuse", "05", "--gap", "150"}, jumper_line("D8 "), ODD1 + UNREAD(1), 1, 1, "D8 00"},
     // Only a lone byte is the write's status.
     {"write: a stray 05 ahead of the radio's 00", {"--delay", "300", "--stray", "05", "--stray-frame", "2", "--stray-after", "20"}, jumper_line("D8 BF ") + P + S + R("05 ") + UNTOLD(1, "05") + AGAIN + BACK("70 06 ") + DONE, BACK_TO("D8 BF"), 0, 3, "70 06"},
@@ -82,11 +91,12 @@ const FaultCase fault_cases[] = {
     {"read-back: a stray in its window", {"--stray", "00", "--stray-frame", "3", "--stray-after", "300"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 ") + UNSETTLED, "", 1, 3, "70 06"},
     {"says 00, stores other bytes", {"--stores", "12", "34"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("12 34 ") + UNSURE, "", 1, 3, "12 34"},
     // A stray 00 after the write frame is no acceptance (a write's tail is no read-back: EndToEnd.AWriteTailIsNoReadBack).
-    {"refused, a stray 00 after the write frame", {"--refuse", "05", "--delay", "300", "--stray", "00", "--stray-frame", "2", "--stray-after", "20"}, jumper_line("D8 BF ") + P + S + R("00 ") + UNTOLD(1) + AGAIN + BACK("D8 BF ") + UNSURE, "", 1, 3, "D8 BF"},
-    {"echo with its last byte lost", {"--echo-lose", "--refuse", "F0"}, jumper_line("00 04 00 00 ") + P + S + R("00 04 70 06 ") + UNTOLD(4) + AGAIN + BACK("00 04 00 00 ") + UNSURE, odd_read_note(6, true) + LIKE + LIKE + LIKE, 1, 3, "D8 BF"},
+    {"refused 800 ms late, a stray 00 12 ms after the write frame", {"--refuse", "05", "--delays", "0,800", "--stray", "00", "--stray-frame", "2", "--stray-after", "12"}, jumper_line("D8 BF ") + P + S + R("00 ") + UNTOLD(1) + AGAIN + BACK("D8 BF ") + UNSURE, "", 1, 3, "D8 BF"},
+    {"echo with its last byte lost", {"--echo-lose", "--refuse", "F0"}, jumper_line("00 04 00 00 ") + P + S + R("00 04 70 06 ") + UNTOLD(4) + AGAIN + BACK("00 04 00 00 ") + UNSURE, odd_read_note(6, true) + LIKE + LIKE + odd_read_note(6, false) + LIKE, 1, 3, "D8 BF"},
     {"echo split by a pause", {"--echo-pause", "1400"}, jumper_line("00 04 "), LIKE + UNREAD(5), 1, 1, "D8 BF"},
     // An interface that echoes the frame: its echo is no answer.
     {"echo", {"--echo"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 ") + DONE, echo_note() + BACK_TO("D8 BF"), 0, 3, "70 06"},
+    {"refused (F0), yet it stores the bytes", {"--refuse", "F0", "--stores", "70", "06"}, jumper_line("D8 BF ") + P + S + R("F0 ") + ERR + AGAIN + BACK("70 06 "), CONTRADICTED + BACK_TO("D8 BF"), 1, 3, "70 06"},
     {"garbage", {"--garbage"}, jumper_line("FF 7E ") + P + S + R("FF ") + ERR + AGAIN + BACK("FF 7E "), "", 1, 3, "70 06"},
 };
 
@@ -103,7 +113,7 @@ TEST_F(Faults, EachFaultAtEachExchange)
         if (c.status == HANGS)  // Ctrl-C once all is shown and sj waits for the radio
             options.interrupt_when = [&](const ProcessResult& run) { return run.out == expected_out && run.err == c.err; };
         options.input_when = [&](const ProcessResult& run) {
-            return run.out.ends_with("> ") && (!c.yes_after_hangup || radio_log(radio).find("hangup") != std::string::npos);
+            return run.out.ends_with("> ") && radio_log(radio).find(c.yes_after) != std::string::npos;
         };
         ProcessResult run = sj({"-4", "70", "06"}, "YES\n", options);
         std::string log = stop_sim_radio(radio);
@@ -121,14 +131,16 @@ TEST_F(Faults, EachFaultAtEachExchange)
     }
 }
 
-// Output that never arrived fails the run, as told on standard error; the
-// write the operator confirmed still happens.
+// Output that never arrived fails the run, as told on standard error; a
+// YES to bytes and a prompt that may not have been seen writes nothing.
 TEST_F(Faults, LostOutputEndsWithStatus1)
 {
+    const std::string not_sent = "sj: standard output failed, so the values and the prompt may not have been seen; the "
+                                 "write command was not sent\n";
     const struct { const char* stdout_to; std::vector<std::string> words; const char* error; std::size_t frames; } cases[] = {
         {"/dev/full", {"-4"}, "No space left on device", 1},
         {"", {"-4"}, "Bad file descriptor", 1},
-        {"/dev/full", {"-4", "70", "06"}, "No space left on device", 3},
+        {"/dev/full", {"-4", "70", "06"}, "No space left on device", 1},
         {"/dev/full", {"-0"}, "No space left on device", 0},
     };
     for (const auto& c : cases) {
@@ -139,10 +151,10 @@ TEST_F(Faults, LostOutputEndsWithStatus1)
         ProcessResult run = sj(c.words, "YES\n", options);
         std::string log = stop_sim_radio(radio);
         EXPECT_EQ(run.status, 1);
-        std::string before = c.frames == 0 ? port_forms_note() : c.frames == 3 ? BACK_TO("D8 BF") : "";
+        std::string before = c.frames == 0 ? port_forms_note() : c.words.size() == 3 ? not_sent : "";
         EXPECT_EQ(run.err, before + "sj: cannot write standard output: " + c.error + "\n");
         EXPECT_EQ(frames_in(log).size(), c.frames);
-        EXPECT_EQ(eeprom_in(log), c.frames == 3 ? "70 06" : "D8 BF");
+        EXPECT_EQ(eeprom_in(log), "D8 BF");
     }
 }
 
@@ -207,6 +219,9 @@ public:
             for (int i = 0; i < count; ++i)
                 run.words.push_back(i == 0 && pick(0, 1) ? "-" + word() : word());
         }
+        // Without a port word sj goes to COM1: the radio is there, so that every run that parses reaches it.
+        if (run.words.empty() || !run.words[0].starts_with("-"))
+            run.radio_port = 1;
         std::string written = run.words.size() < 2 ? "" : frame_for(run.words.end()[-2], run.words.end()[-1]);
         run.radio = radio_options(written.empty() ? "" : written.substr(6, 2) + written.substr(9, 2));
         run.input = answer();
@@ -269,8 +284,9 @@ private:
         // tempt a false confirmation; a hang-up, in an answer's window too;
         // an echo with its last byte lost or with a pause in it.
         std::string stray_bytes[] = {written.empty() ? "0000" : written, "00", std::string(b4) + b5};
+        // A third of the strays within 30 ms of a frame, where a stray looks most like a prompt radio's answer.
         if (pick(0, 2) > 0)
-            options.insert(options.end(), {"--stray", stray_bytes[pick(0, 2)], "--stray-after", ms(3000)});
+            options.insert(options.end(), {"--stray", stray_bytes[pick(0, 2)], "--stray-after", ms(pick(0, 2) ? 3000 : 30)});
         if (pick(0, 1) && options.end()[-2] == "--stray-after")
             options.insert(options.end(), {"--stray-frame", std::to_string(pick(1, 3))});
         if (pick(0, 3) == 0)
@@ -281,8 +297,15 @@ private:
         else if (pick(0, 4) == 0)
             options.insert(options.end(), {"--echo-lose"});
         // An echo's pause is the link's time too: the answer comes within 1.5 s.
-        int slowest = 1500 - (pause > 0 ? pause : 0);
-        options.insert(options.end(), {"--delay", std::to_string(pick(0, 2) ? pick(0, 20) : pick(0, slowest))});
+        // A third of the radios prompt (0 to 20 ms), a third 600 ms or more
+        // slow, a third anywhere up to the slowest link; each answer's delay
+        // is drawn in its radio's range, so a prompt answer may come before a slow one.
+        int slowest = 1500 - (pause > 0 ? pause : 0), kind = pick(0, 2);
+        int low[] = {0, std::min(SLOW_RADIO_MS, slowest), 0}, high[] = {20, slowest, slowest};
+        std::string delays;
+        for (int frame = 0; frame < 3; ++frame)
+            delays += (frame ? "," : "") + std::to_string(pick(low[kind], high[kind]));
+        options.insert(options.end(), {"--delays", delays});
         return options;
     }
 
@@ -303,12 +326,24 @@ private:
     }
 };
 
-constexpr int LEAST_WINDOW_MS = 600;  // how long sj lets an answer settle, at least
 
-int option_ms(const std::vector<std::string>& radio, const char* name)
+// The longest of the delays drawn for a radio's answers.
+int slowest_answer_ms(const std::vector<std::string>& radio)
 {
-    auto option = std::find(radio.begin(), radio.end(), name);
-    return option == radio.end() ? -1 : std::atoi(option[1].c_str());
+    auto option = std::find(radio.begin(), radio.end(), "--delays");
+    int slowest = 0;
+    const char* at = option == radio.end() ? "" : option[1].c_str();
+    for (char* end = nullptr; *at; at = *end ? end + 1 : end)
+        slowest = std::max(slowest, static_cast<int>(std::strtol(at, &end, 10)));
+    return slowest;
+}
+
+// The count of bytes the first odd-read note gives, 0 without one.
+int odd_read_count(const std::string& err)
+{
+    const std::string note = "sj: the radio's answer had ";
+    std::size_t at = err.find(note);
+    return at == std::string::npos ? 0 : std::atoi(err.c_str() + at + note.size());
 }
 
 // Whether the radio's log shows a stray sent ahead of its answer to the first frame.
@@ -330,7 +365,7 @@ unsigned seed_from_environment()
 int runs_from_environment()
 {
     const char* runs = std::getenv("SJ_RANDOM_RUNS");
-    return runs ? std::atoi(runs) : 60;
+    return runs ? std::atoi(runs) : 100;
 }
 
 TEST_F(Faults, RandomRunsKeepTheInvariant)
@@ -381,16 +416,15 @@ TEST_F(Faults, RandomRunsKeepTheInvariant)
         }
         strays_after_a_frame += log.find("stray after a frame") != std::string::npos;
         hangups_in_a_window += log.find("hangup after the answer") != std::string::npos;
-        slow += option_ms(c.radio, "--delay") > LEAST_WINDOW_MS;
+        slow += slowest_answer_ms(c.radio) >= SLOW_RADIO_MS;
         // A stray ahead of the radio's first answer makes the reading
-        // uncertain: status 1, no write; or, merged into one answer by the
-        // read rule, an answer of other than 2 bytes, which the odd-read
-        // note names. No window tells a stray within 30 ms of the frame
-        // from a prompt radio's answer (see sj(1)).
-        int stray_ms = option_ms(c.radio, "--stray-after"), stray_frame = option_ms(c.radio, "--stray-frame");
-        int answer_ms = option_ms(c.radio, "--delay") + std::max(0, option_ms(c.radio, "--echo-pause"));
-        bool prompt_as_far_as_told = stray_ms < 40 && answer_ms > stray_ms + LEAST_WINDOW_MS - 50 && stray_frame <= 1;
-        if (stray_ahead_of_first_answer(log) && !prompt_as_far_as_told && run.err.find(", not 2, so") == std::string::npos) {
+        // uncertain, however early it came: status 1, no write; or, merged
+        // with the radio's bytes into one answer by the read rule, an answer
+        // longer than the stray, which the odd-read note names. A stray
+        // taken alone for the answer is never enough, noted or not.
+        auto stray = std::find(c.radio.begin(), c.radio.end(), "--stray");
+        int stray_bytes = stray == c.radio.end() ? 0 : static_cast<int>(stray[1].size() / 2);
+        if (stray_ahead_of_first_answer(log) && odd_read_count(run.err) <= stray_bytes) {
             EXPECT_EQ(run.status, 1) << log;
             EXPECT_LE(frames.size(), 1u);
         }
@@ -404,8 +438,8 @@ TEST_F(Faults, RandomRunsKeepTheInvariant)
             break;  // the first failure says enough; its seed and run number replay it
     }
     std::printf("%d of %d runs wrote to the radio, %d claimed success, %d had a stray after a frame, %d a hang-up in "
-                "an answer's window, %d a radio slower than %d ms\n", wrote, runs, claims, strays_after_a_frame,
-                hangups_in_a_window, slow, LEAST_WINDOW_MS);
+                "an answer's window, %d a radio %d ms or more slow\n", wrote, runs, claims, strays_after_a_frame,
+                hangups_in_a_window, slow, SLOW_RADIO_MS);
 }
 
 }  // namespace
