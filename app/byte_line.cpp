@@ -12,8 +12,10 @@ void print_byte_line(const char* label, int count, const std::uint8_t* bytes)
     std::printf("\n");
 }
 
-void note_odd_read(const Answer& answer, const char* advice)
+void note_if_odd_read(const Answer& answer, const char* advice)
 {
+    if (answer.received == 2)
+        return;
     char shown[32] = "";
     if (answer.received > answer.count)
         std::snprintf(shown, sizeof shown, " (%d shown)", answer.count);

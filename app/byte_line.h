@@ -14,4 +14,4 @@ void note_if_like_frame(const Answer& answer);
 
 // On standard error, after a read whose answer had other than the radio's
 // two bytes; `advice` ends the note (may be empty).
-void note_odd_read(const Answer& answer, const char* advice);
+void note_if_odd_read(const Answer& answer, const char* advice);

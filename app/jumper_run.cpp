@@ -105,8 +105,7 @@ int run_on_link(SerialLink& link, const CommandLine& command)
         return 1;
     print_byte_line("Software jumpers are set to ", answer.count, answer.bytes);
     // Other counts are shown as they came; the operator is told before deciding.
-    if (answer.received != 2)
-        note_odd_read(answer, command.mode == RunMode::Write ? "; check them before answering YES" : "");
+    note_if_odd_read(answer, command.mode == RunMode::Write ? "; check them before answering YES" : "");
     note_if_like_frame(answer);
     if (answer.late > 0) {
         note_unsettled_read(link, answer);

@@ -83,8 +83,7 @@ int read_back_and_judge(SerialLink& link, WriteVerdict verdict, std::uint8_t byt
     if (!read_jumpers(link, answer))
         return 1;
     print_byte_line("Read current data from EEPROM gives ", answer.count, answer.bytes);
-    if (answer.received != 2)
-        note_odd_read(answer, "");
+    note_if_odd_read(answer, "");
     bool confirmed = read_back_shows(answer, byte1, byte2);
     if (!confirmed)
         note_if_like_frame(answer);
