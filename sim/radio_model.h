@@ -1,0 +1,89 @@
+// A simulated FT-817 apart from any clock or line: told which bytes reached
+// it and when, it says which bytes it sends and when, and when it hangs up.
+// simradio runs it on real time on a pseudo-terminal; the tests on a
+// scripted clock, in process.
+#pragma once
+
+#include <string>
+#include <vector>
+
+constexpr int MAX_LIST = 16;
+constexpr int MAX_TAIL = 32;
+
+// Bytes sent beside the answers: pending, a tail, a stray.
+struct Tail {
+    unsigned char bytes[MAX_TAIL];
+    int count = 0;
+};
+
+struct RadioOptions {
+    int byte4 = 0xD8, byte5 = 0xBF;
+    bool silent = false;
+    int refuse = -1;       // status byte for refused writes, -1 accepts
+    int length = -1;       // bytes per answer, -1 for the natural length
+    int lengths[MAX_LIST];
+    int lengths_count = 0;
+    bool garbage = false;
+    int gap_ms = 0;
+    int delay_ms = 0;
+    int delays[MAX_LIST];
+    int delays_count = 0;
+    int noise_ms = 0;      // 0: no noise
+    int hangup_after = 0;  // 0 never hangs up
+    int stores[2] = {-1, -1};  // bytes stored by an accepted write, -1: those written
+    bool echo = false;
+    int echo_length = 5;     // bytes of each frame echoed
+    int echo_pause_ms = 0;   // after the second echoed byte
+    Tail pending;            // on the line before any client
+    Tail write_tail;  // after a write's answer
+    Tail read_tail;   // after a read's answer
+    int tail_gap_ms = 0;
+    int hangup_at_frame = 0;  // with hangup_at_ms: a hang-up at a time after that frame
+    int hangup_at_ms = 0;
+    Tail stray;
+    int stray_after_ms = 0;
+    int stray_frame = 0;      // 0: after every frame
+};
+
+// The options simradio takes, from argv[first] on; `link` gets the one word
+// that is no option, `log` the --log file. False for anything else.
+bool parse_radio_options(int argc, char** argv, RadioOptions& options, const char*& link, const char*& log);
+
+// Something the radio does at a time: sends bytes, notes that a frame's
+// answer is out, looks whether a frame waits, or hangs up.
+enum class Act { Send, Answered, TailCheck, Hangup };
+struct RadioEvent {
+    long long at_ms;
+    Act act;
+    Tail bytes;
+    const char* log_as;  // the log line's start, or null; it names `logged`
+    int rank;            // at the same time, the lower rank goes first
+    Tail logged;
+};
+
+struct RadioModel {
+    RadioOptions options;
+    std::vector<unsigned char> eeprom;
+    std::vector<unsigned char> received;  // bytes not yet taken as a frame
+    std::vector<long long> received_at;
+    std::vector<RadioEvent> events;       // in time order
+    long long busy_until_ms = 0;          // the answer under way keeps the next frame waiting
+    long long hangup_due_ms = -1;         // scheduled, or done once hung_up
+    long long noise_at_ms = -1;
+    bool hung_up = false;
+    bool answered = false;                // the last frame's answer has gone out
+    int frames = 0;
+    std::string log;                      // as simradio logs it
+    std::vector<unsigned char> sent;      // bytes due on the line, since the driver last took them
+};
+
+// The radio from `now_ms` on: its EEPROM, the pending bytes, the noise.
+void start_radio(RadioModel& radio, const RadioOptions& options, long long now_ms);
+// Bytes from sj that reached the radio at `now_ms`.
+void radio_receives(RadioModel& radio, const unsigned char* bytes, int count, long long now_ms);
+// Does all that falls due up to `now_ms`; what it sends lands in `sent`.
+void advance_radio(RadioModel& radio, long long now_ms);
+// When something next falls due, -1 for nothing.
+long long radio_next_ms(const RadioModel& radio);
+// The end of a run: frames still waiting are logged, then the EEPROM.
+void stop_radio(RadioModel& radio);
