@@ -222,7 +222,9 @@ void schedule_after_frame(RadioModel& radio, long long now_ms)
 
 // The answer to one frame, its echo and its tail. An echo of the frame comes
 // in the same write as the answer, or its first two bytes at once and the
-// rest after a pause. The radio takes no frame until it is done.
+// rest after a pause. The radio takes no frame until its answer is out; a
+// tail is late bytes on the line, and keeps no frame waiting, so that each
+// answer's delay counts from its own frame.
 void schedule_answer(RadioModel& radio, const unsigned char* frame, long long at_ms)
 {
     const RadioOptions& o = radio.options;
@@ -239,13 +241,13 @@ void schedule_answer(RadioModel& radio, const unsigned char* frame, long long at
     at_ms += radio.frames <= o.delays_count ? o.delays[radio.frames - 1] : o.delay_ms;
     at_ms = schedule_send(radio, at_ms, line + first, echoed + length - first);
     schedule(radio, {at_ms, Act::Answered, {}, nullptr, ANSWER_RANK, {}});
+    radio.busy_until_ms = at_ms;
     const Tail* tail = frame[4] == 0xBB ? &o.read_tail : frame[4] == 0xBC ? &o.write_tail : nullptr;
     if (length > 0 && tail && tail->count > 0) {
         at_ms += o.tail_gap_ms;
         schedule(radio, {at_ms, Act::TailCheck, {}, nullptr, ANSWER_RANK, {}});
-        at_ms = schedule_send(radio, at_ms, tail->bytes, tail->count);
+        schedule_send(radio, at_ms, tail->bytes, tail->count);
     }
-    radio.busy_until_ms = at_ms;
 }
 
 void take_frame(RadioModel& radio, long long now_ms)

@@ -53,7 +53,7 @@ TEST_F(EndToEnd, MissingDeviceAndNonSerialDeviceFailAtTheOpen)
     radio_on(12);
     const std::string by_id = sim_ports + "/by-id", named = by_id + "/usb-sim-if00";
     mkdir(by_id.c_str(), 0755);
-    ASSERT_EQ(symlink(link_for(12).c_str(), named.c_str()), 0);
+    ASSERT_EQ(symlink(full_link_for(12).c_str(), named.c_str()), 0);
     unlink(link_for(7).c_str());
     ProcessOptions one_stream;  // as `sj -7 >log 2>&1`: the events in their order
     one_stream.err_to_out = true;
@@ -71,7 +71,7 @@ TEST_F(EndToEnd, MissingDeviceAndNonSerialDeviceFailAtTheOpen)
     EXPECT_EQ(not_serial.err, under_wine ? "sj: another program has COM8 open (Windows gives a COM port to one program at a "
                                            "time); close it and run sj again\n" : "sj: " + link_for(8) + ": Is a directory\n");
     if (!under_wine) {
-        const std::string exist = "sj: ports that exist: sj -12\nsj: by name: sj " + named + "\n";
+        const std::string exist = "sj: ports that exist: sj -12\nsj: by name: sj ports/by-id/usb-sim-if00\n";
         EXPECT_EQ(missing.out, sj_banner() + "CreateFile failed opening COM7: with error 2.\n" + exist);
         EXPECT_EQ(missing_path.out, sj_banner() + "CreateFile failed opening " + by_id + "/nowhere with error 2.\n");
         EXPECT_EQ(missing_path.err, exist);
@@ -96,8 +96,7 @@ TEST_F(EndToEnd, MissingDeviceAndNonSerialDeviceFailAtTheOpen)
 // that answers after 1 s gets no hint.
 TEST_F(EndToEnd, SilentRadioHintHeldPortAndInterrupt)
 {
-    const std::string hint = "sj: no answer from the radio yet. Check that it is switched on, that its CAT rate is "
-                             "38400 baud and that the cable is in its CAT jack (the ACC jack on an FT-817). Ctrl-C stops sj.\n";
+    const std::string hint = silence_hint();
     SimRadio& com3 = radio_on(3, {"--silent"});
     SimRadio& com5 = radio_on(5, {"--delay", "1000"});
     std::atomic<bool> waiting{false}, second_done{false};
@@ -185,7 +184,7 @@ TEST_F(EndToEnd, TheWayBackAfterAWrite)
     radio_on(6);
     std::string path = sim_ports + "/my radio's", quoted = sim_ports + "/my radio'\\''s";
     unlink(path.c_str());
-    ASSERT_EQ(symlink(link_for(6).c_str(), path.c_str()), 0);
+    ASSERT_EQ(symlink(full_link_for(6).c_str(), path.c_str()), 0);
     ProcessResult run = sj({path, "70", "06"}, "YES\n");
     unlink(path.c_str());
     EXPECT_EQ(run.status, 0);

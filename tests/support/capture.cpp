@@ -19,17 +19,21 @@ std::string read_all(FILE* file)
     return text;
 }
 
-// Standard input becomes `input`; the stream's buffer is emptied so that
-// nothing from an earlier run leaks in.
-int redirect_stdin(const std::string& input)
+// Standard input becomes `input`, or is closed; the stream's buffer is
+// emptied so that nothing from an earlier run leaks in.
+int redirect_stdin(const std::optional<std::string>& input)
 {
-    FILE* file = std::tmpfile();
-    std::fwrite(input.data(), 1, input.size(), file);
-    std::fflush(file);
-    std::rewind(file);
     int saved = dup(0);
-    dup2(fileno(file), 0);
-    std::fclose(file);
+    if (!input) {
+        close(0);
+    } else {
+        FILE* file = std::tmpfile();
+        std::fwrite(input->data(), 1, input->size(), file);
+        std::fflush(file);
+        std::rewind(file);
+        dup2(fileno(file), 0);
+        std::fclose(file);
+    }
     __fpurge(stdin);
     std::clearerr(stdin);
     return saved;
@@ -94,15 +98,22 @@ std::vector<char*> argv_for(const std::vector<std::string>& words, std::vector<s
     return argv;
 }
 
-InProcessRun run_in_process(const std::vector<std::string>& words, const std::string& input)
+InProcessRun run_in_process(const std::vector<std::string>& words, const std::optional<std::string>& input)
 {
     std::vector<std::string> storage;
     std::vector<char*> argv = argv_for(words, storage);
-    int saved_stdin = redirect_stdin(input);
+    // Standard input last: closed, its number must not go to the copies.
     Redirect errors = redirect(2);
     begin_capture();
-    int status = run_sj(static_cast<int>(storage.size()), argv.data());
-    std::string output = end_capture();
+    int saved_stdin = redirect_stdin(input);
+    int status = -1;
+    bool interrupted = false;
+    try {
+        status = run_sj(static_cast<int>(storage.size()), argv.data());
+    } catch (const RunInterrupted&) {
+        interrupted = true;
+    }
     restore_stdin(saved_stdin);
-    return {status, output, give_back(errors)};
+    std::string output = end_capture();
+    return {status, output, give_back(errors), interrupted};
 }

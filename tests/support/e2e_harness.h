@@ -2,6 +2,7 @@
 // Wine) against simulated radios and compares what an operator would see.
 #pragma once
 
+#include "own_folder.h"
 #include "process.h"
 #include "texts.h"
 
@@ -15,8 +16,8 @@
 #include <vector>
 #include <unistd.h>
 
-#if !defined(SJ_UNDER_TEST) || !defined(SIMRADIO) || !defined(SIM_PORTS)
-#error "SJ_UNDER_TEST, SIMRADIO and SIM_PORTS must name the binaries and the port folder"
+#if !defined(SJ_UNDER_TEST) || !defined(SIMRADIO) || !defined(SIM_PORTS) || !defined(SJ_TEST_RUNS)
+#error "SJ_UNDER_TEST, SIMRADIO, SIM_PORTS and SJ_TEST_RUNS must name the binaries and the folders"
 #endif
 
 namespace e2e {
@@ -29,32 +30,40 @@ constexpr bool under_wine = true;
 constexpr bool under_wine = false;
 #endif
 
-inline const std::string read_frame = "00 04 00 00 BB";
 
-// The sj under test and its port folder are built in. A cross-built sj is
-// named by SJ_E2E_CROSS, "QEMU|LIBRARIES|TREE": the emulator that runs it,
-// the target's library folder, and its build tree, where sj-simports and
-// its port folder are. So one suite serves every build.
+// The sj under test is built in. A cross-built sj is named by
+// SJ_E2E_CROSS, "QEMU|LIBRARIES|TREE": the emulator that runs it, the
+// target's library folder, and its build tree. So one suite serves every
+// build. Its ports are in the "ports" folder of the test's own folder, where
+// it runs (sj-testports), so that tests run side by side; under Wine, in the
+// folder that the prefix maps COM1 to COM9 and COM12 to.
 struct SjUnderTest {
     std::string program, ports, qemu, libraries;
 };
 
 inline SjUnderTest sj_from_environment()
 {
+    std::string ports = under_wine ? SIM_PORTS : enter_own_folder(SJ_TEST_RUNS) + "/ports";
     const char* cross = std::getenv("SJ_E2E_CROSS");
     if (!cross)
-        return {SJ_UNDER_TEST, SIM_PORTS, "", ""};
+        return {SJ_UNDER_TEST, ports, "", ""};
     std::string text = cross, tree = text.substr(text.rfind('|') + 1);
     std::size_t bar = text.find('|');
-    return {tree + "/sj-simports", tree + "/simports", text.substr(0, bar),
-            text.substr(bar + 1, text.rfind('|') - bar - 1)};
+    return {tree + "/sj-testports", ports, text.substr(0, bar), text.substr(bar + 1, text.rfind('|') - bar - 1)};
 }
 
 inline const SjUnderTest under_test = sj_from_environment();
 inline const std::string& sj_under_test = under_test.program;
 inline const std::string& sim_ports = under_test.ports;
 
+// The port's path as sj names it: from the test's folder, or under Wine the full path.
 inline std::string link_for(int port)
+{
+    return (under_wine ? sim_ports + "/" : std::string("ports/")) + "ttySIM" + std::to_string(port - 1);
+}
+
+// The full path, for a symbolic link to the port.
+inline std::string full_link_for(int port)
 {
     return sim_ports + "/ttySIM" + std::to_string(port - 1);
 }

@@ -69,6 +69,12 @@ std::string unsettled_read_note(int late, const std::string& again)
            " reads them again\n";
 }
 
+std::string silence_hint()
+{
+    return "sj: no answer from the radio yet. Check that it is switched on, that its CAT rate is 38400 baud and that "
+           "the cable is in its CAT jack (the ACC jack on an FT-817). Ctrl-C stops sj.\n";
+}
+
 std::string write_hint(const std::string& again)
 {
     return "sj: no answer from the radio since the write command was sent. The radio may or may not hold the new "

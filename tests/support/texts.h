@@ -3,6 +3,9 @@
 
 #include <string>
 
+// The read frame, as logs and texts show it.
+inline const std::string read_frame = "00 04 00 00 BB";
+
 std::string banner(const std::string& program = "sj");
 std::string usage_text();
 // The line on standard error after the usage text (device paths: POSIX).
@@ -15,6 +18,7 @@ std::string write_prompt(const std::string& b1, const std::string& b2);
 // echoing interface, a silence after the write (`again` reads the bytes).
 std::string odd_read_note(int count, bool write, int shown = 4);
 std::string echo_note();
+std::string silence_hint();
 std::string write_hint(const std::string& again);
 std::string unsettled_read_note(int late, const std::string& again);  // bytes in the first answer's window
 // The write run after the radio's 00, up to the read-back's answer.

@@ -1,0 +1,84 @@
+// The fault table and the random runs on the scripted clock: sj in process,
+// its real POSIX link, against the simulated radio's model, with no real
+// wait, so that every row runs and thousands of drawn runs fit in seconds.
+#include "fault_table.h"
+#include "scripted_radio.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+using namespace faults;
+
+// Each build's suite (native, arm64, armhf) draws runs of its own.
+unsigned seed_for_this_build()
+{
+    unsigned salt = 0;
+    for (const char* c = SJ_TARGET_CPU; *c; ++c)
+        salt = salt * 31 + static_cast<unsigned char>(*c);
+    return 20261209u + salt % 100000u * 100u;
+}
+
+int runs_from_environment()
+{
+    const char* runs = std::getenv("SJ_RANDOM_RUNS");
+    return runs ? std::atoi(runs) : 10000;
+}
+
+class ScriptedFault : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(ScriptedFault, EndsAsTheTableSays)
+{
+    const FaultCase& c = fault_cases[GetParam()];
+    SCOPED_TRACE(c.name);
+    ScriptedRun run = run_scripted(c.radio, 4, {"-4", "70", "06"}, "YES\n", c.yes_after);
+    EXPECT_EQ(run.result.out, banner() + port_message(4) + c.after_port);
+    EXPECT_EQ(run.result.err, c.err);
+    if (c.status == HANGS)
+        EXPECT_EQ(run.result.signal, SIGINT);
+    else
+        EXPECT_EQ(run.result.status, c.status);
+    std::vector<std::string> expected = {read_frame, "00 04 70 06 BC", read_frame};
+    expected.resize(static_cast<std::size_t>(c.frames));
+    EXPECT_EQ(frames_in(run.log), expected);
+    EXPECT_EQ(eeprom_in(run.log), c.eeprom);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ScriptedFault, ::testing::Range<std::size_t>(0, std::size(fault_cases)), row_name);
+
+// The random runs in shards that ctest runs side by side, each with a seed
+// of its own; SJ_TEST_SEED replays one seed in the first shard alone.
+constexpr int SHARDS = 10;
+
+class RandomRuns : public ::testing::TestWithParam<int> {};
+
+TEST_P(RandomRuns, KeepTheInvariant)
+{
+    const char* replay = std::getenv("SJ_TEST_SEED");
+    if (replay && GetParam() > 0)
+        GTEST_SKIP() << "SJ_TEST_SEED replays one seed, in the first shard";
+    unsigned seed = replay ? static_cast<unsigned>(std::strtoul(replay, nullptr, 10))
+                           : seed_for_this_build() + static_cast<unsigned>(GetParam());
+    int runs = replay ? runs_from_environment() : runs_from_environment() / SHARDS;
+    std::printf("seed %u, %d runs (replay with SJ_TEST_SEED=%u SJ_RANDOM_RUNS=%d)\n", seed, runs, seed, runs);
+    RecordProperty("seed", std::to_string(seed));
+    Generator generator(seed);
+    Tally tally;
+    for (int i = 0; i < runs && !HasFailure(); ++i) {
+        RandomRun c = generator.next();
+        SCOPED_TRACE("seed " + std::to_string(seed) + ", run " + std::to_string(i));
+        ScriptedRun run = run_scripted(c.radio, c.radio_port, c.words, c.input);
+        check_random_run(c, run.result, run.log, tally);
+        if (HasFailure())  // what a replay would show
+            std::printf("output:\n%s\nerrors:\n%s\nradio:\n%s", run.result.out.c_str(), run.result.err.c_str(), run.log.c_str());
+    }
+    print_tally(tally);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shard, RandomRuns, ::testing::Range(0, SHARDS));
+
+}  // namespace

@@ -1,0 +1,32 @@
+// See own_folder.h.
+#include "own_folder.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string folder;
+
+void remove_folder()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+}
+
+}  // namespace
+
+const std::string& enter_own_folder(const char* root)
+{
+    if (!folder.empty())
+        return folder;
+    std::filesystem::create_directories(root);
+    std::string name = std::string(root) + "/run.XXXXXX";
+    if (!mkdtemp(name.data()) || mkdir((name + "/ports").c_str(), 0755) != 0 || chdir(name.c_str()) != 0)
+        std::abort();  // nothing here could run
+    folder = name;
+    std::atexit(remove_folder);
+    return folder;
+}
