@@ -8,18 +8,24 @@
 
 namespace {
 
-std::string folder;
+// Made on first use: the harnesses ask for it while statics are still being made.
+std::string& folder_made()
+{
+    static std::string folder;
+    return folder;
+}
 
 void remove_folder()
 {
     std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
+    std::filesystem::remove_all(folder_made(), ignored);
 }
 
 }  // namespace
 
 const std::string& enter_own_folder(const char* root)
 {
+    std::string& folder = folder_made();
     if (!folder.empty())
         return folder;
     std::filesystem::create_directories(root);
