@@ -4,6 +4,7 @@
 # machine's own ports through them (Wine maps the machine's own ports to the
 # numbers left free, which no test uses).
 # Usage: setup_prefix.sh PREFIX PORTS_DIR
+#        setup_prefix.sh PREFIX --make-only   (makes the prefix and stops its wineserver)
 set -eu
 export WINEPREFIX=$1 WINEDEBUG=-all
 ports=$2
@@ -11,6 +12,11 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the Wine prefix $WINEPREFIX (slow the first time)"
     # No Mono or Gecko: sj.exe needs neither, and their installers would ask.
     WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
+fi
+if [ "$ports" = --make-only ]; then
+    wineserver -k || true
+    wineserver -w || true
+    exit 0
 fi
 ports_used="1 2 3 4 5 6 7 8 9 12"
 for n in $ports_used; do
