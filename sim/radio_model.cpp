@@ -2,7 +2,6 @@
 // radio answers one frame at a time, as a radio's CPU does.
 #include "radio_model.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -128,23 +127,43 @@ bool parse_flag(const char* a, RadioOptions& o)
     return true;
 }
 
+void log_text(RadioModel& radio, const char* text)
+{
+    int room = MAX_LOG - radio.log_length;
+    int n = std::snprintf(radio.log + radio.log_length, static_cast<std::size_t>(room), "%s", text);
+    radio.log_length += n < room ? n : room - 1;
+}
+
 void log_bytes(RadioModel& radio, const char* what, const unsigned char* bytes, int count)
 {
-    radio.log += what;
+    log_text(radio, what);
     for (int i = 0; i < count; ++i) {
         char hex[4];
         std::snprintf(hex, sizeof hex, " %02X", bytes[i]);
-        radio.log += hex;
+        log_text(radio, hex);
     }
-    radio.log += '\n';
+    log_text(radio, "\n");
 }
 
+void send_bytes(RadioModel& radio, const unsigned char* bytes, int count)
+{
+    for (int i = 0; i < count && radio.sent_count < MAX_SENT; ++i)
+        radio.sent[radio.sent_count++] = bytes[i];
+}
+
+// In time order; at the same time, by rank, then in the order scheduled.
 void schedule(RadioModel& radio, const RadioEvent& event)
 {
-    auto later = std::find_if(radio.events.begin(), radio.events.end(), [&](const RadioEvent& e) {
-        return e.at_ms > event.at_ms || (e.at_ms == event.at_ms && e.rank > event.rank);
-    });
-    radio.events.insert(later, event);
+    if (radio.event_count == MAX_EVENTS)
+        return;
+    int at = radio.event_count;
+    while (at > 0 && (radio.events[at - 1].at_ms > event.at_ms ||
+                      (radio.events[at - 1].at_ms == event.at_ms && radio.events[at - 1].rank > event.rank))) {
+        radio.events[at] = radio.events[at - 1];
+        --at;
+    }
+    radio.events[at] = event;
+    ++radio.event_count;
 }
 
 Tail tail_of(const unsigned char* bytes, int count)
@@ -253,13 +272,14 @@ void schedule_answer(RadioModel& radio, const unsigned char* frame, long long at
 void take_frame(RadioModel& radio, long long now_ms)
 {
     unsigned char frame[FRAME];
-    std::copy(radio.received.begin(), radio.received.begin() + FRAME, frame);
-    radio.received.erase(radio.received.begin(), radio.received.begin() + FRAME);
-    radio.received_at.erase(radio.received_at.begin(), radio.received_at.begin() + FRAME);
+    std::memcpy(frame, radio.received, FRAME);
+    radio.received_count -= FRAME;
+    std::memmove(radio.received, radio.received + FRAME, static_cast<std::size_t>(radio.received_count));
+    std::memmove(radio.received_at, radio.received_at + FRAME, static_cast<std::size_t>(radio.received_count) * sizeof(long long));
     log_bytes(radio, "rx", frame, FRAME);
     ++radio.frames;
     if (radio.frames == radio.options.hangup_after) {
-        radio.log += "hangup\n";
+        log_text(radio, "hangup\n");
         radio.hung_up = true;
         return;
     }
@@ -269,48 +289,47 @@ void take_frame(RadioModel& radio, long long now_ms)
 
 void hang_up(RadioModel& radio)
 {
-    radio.log += radio.answered ? "hangup after the answer\n" : "hangup before the answer\n";
+    log_text(radio, radio.answered ? "hangup after the answer\n" : "hangup before the answer\n");
     radio.hung_up = true;
-    radio.events.clear();
+    radio.event_count = 0;
 }
 
 void send_noise(RadioModel& radio)
 {
-    radio.sent.push_back(0x55);
+    static const unsigned char noise = 0x55;
+    send_bytes(radio, &noise, 1);
     radio.noise_at_ms += radio.options.noise_ms;
 }
 
 void run_event(RadioModel& radio, long long now_ms)
 {
-    RadioEvent event = radio.events.front();
-    radio.events.erase(radio.events.begin());
+    RadioEvent event = radio.events[0];
+    --radio.event_count;
+    std::memmove(radio.events, radio.events + 1, static_cast<std::size_t>(radio.event_count) * sizeof(RadioEvent));
     if (event.act == Act::Send) {
-        radio.sent.insert(radio.sent.end(), event.bytes.bytes, event.bytes.bytes + event.bytes.count);
+        send_bytes(radio, event.bytes.bytes, event.bytes.count);
         if (event.log_as)
             log_bytes(radio, event.log_as, event.logged.bytes, event.logged.count);
     } else if (event.act == Act::Answered) {
         radio.answered = true;
-    } else if (event.act == Act::TailCheck && !radio.received.empty() && radio.received_at.front() <= now_ms) {
-        radio.log += "stray after a frame\n";  // sj's next frame is already waiting
+    } else if (event.act == Act::TailCheck && radio.received_count > 0 && radio.received_at[0] <= now_ms) {
+        log_text(radio, "stray after a frame\n");  // sj's next frame is already waiting
     }
 }
 
 // When the next whole frame is taken, -1 for none.
 long long frame_due_ms(const RadioModel& radio)
 {
-    if (radio.received.size() < FRAME)
+    if (radio.received_count < FRAME)
         return -1;
-    return std::max(radio.received_at[FRAME - 1], radio.busy_until_ms);
+    long long arrived = radio.received_at[FRAME - 1];
+    return arrived > radio.busy_until_ms ? arrived : radio.busy_until_ms;
 }
 
-// The earliest of the times, -1 for none; ties go in the order of the
-// steps in advance_radio.
-long long earliest(std::initializer_list<long long> times)
+// The earliest of the times, -1 for none.
+long long earliest(long long a, long long b)
 {
-    long long first = -1;
-    for (long long t : times)
-        first = t >= 0 && (first < 0 || t < first) ? t : first;
-    return first;
+    return a < 0 ? b : b < 0 || a < b ? a : b;
 }
 
 }  // namespace
@@ -344,33 +363,35 @@ bool parse_radio_options(int argc, char** argv, RadioOptions& o, const char*& li
 
 void start_radio(RadioModel& radio, const RadioOptions& options, long long now_ms)
 {
-    radio = RadioModel{};
     radio.options = options;
-    radio.eeprom.resize(65536);
+    radio.received_count = radio.event_count = radio.log_length = radio.sent_count = radio.frames = 0;
+    radio.log[0] = '\0';
+    radio.hung_up = radio.answered = false;
     for (int i = 0; i < 65536; ++i)
         radio.eeprom[i] = static_cast<unsigned char>(i);  // a pattern that shows where bytes came from
     radio.eeprom[4] = static_cast<unsigned char>(options.byte4);
     radio.eeprom[5] = static_cast<unsigned char>(options.byte5);
-    radio.sent.assign(options.pending.bytes, options.pending.bytes + options.pending.count);
+    send_bytes(radio, options.pending.bytes, options.pending.count);
     radio.busy_until_ms = now_ms;
-    if (options.noise_ms > 0)
-        radio.noise_at_ms = now_ms;
+    radio.hangup_due_ms = -1;
+    radio.noise_at_ms = options.noise_ms > 0 ? now_ms : -1;
 }
 
 void radio_receives(RadioModel& radio, const unsigned char* bytes, int count, long long now_ms)
 {
-    if (radio.hung_up)
-        return;
-    radio.received.insert(radio.received.end(), bytes, bytes + count);
-    radio.received_at.insert(radio.received_at.end(), static_cast<std::size_t>(count), now_ms);
+    for (int i = 0; i < count && !radio.hung_up && radio.received_count < MAX_RECEIVED; ++i) {
+        radio.received[radio.received_count] = bytes[i];
+        radio.received_at[radio.received_count++] = now_ms;
+    }
 }
 
 long long radio_next_ms(const RadioModel& radio)
 {
     if (radio.hung_up)
         return -1;
-    return earliest({radio.hangup_due_ms, radio.noise_at_ms, radio.events.empty() ? -1 : radio.events.front().at_ms,
-                     frame_due_ms(radio)});
+    long long next = earliest(radio.hangup_due_ms, radio.noise_at_ms);
+    next = earliest(next, radio.event_count > 0 ? radio.events[0].at_ms : -1);
+    return earliest(next, frame_due_ms(radio));
 }
 
 // Ties: a hang-up first, then the noise, the strays, the answer under way,
@@ -378,7 +399,7 @@ long long radio_next_ms(const RadioModel& radio)
 void advance_radio(RadioModel& radio, long long now_ms)
 {
     for (long long next; (next = radio_next_ms(radio)) >= 0 && next <= now_ms;) {
-        bool event_due = !radio.events.empty() && radio.events.front().at_ms == next;
+        bool event_due = radio.event_count > 0 && radio.events[0].at_ms == next;
         if (radio.hangup_due_ms == next)
             hang_up(radio);
         else if (radio.noise_at_ms == next)
@@ -394,13 +415,13 @@ void stop_radio(RadioModel& radio)
 {
     if (!radio.hung_up) {
         // A frame already on the line when the stop came is still logged.
-        std::size_t whole = radio.received.size() / FRAME * FRAME;
-        for (std::size_t at = 0; at < whole; at += FRAME)
-            log_bytes(radio, "rx", radio.received.data() + at, FRAME);
-        if (whole < radio.received.size())
-            log_bytes(radio, "partial", radio.received.data() + whole, static_cast<int>(radio.received.size() - whole));
+        int whole = radio.received_count / FRAME * FRAME;
+        for (int at = 0; at < whole; at += FRAME)
+            log_bytes(radio, "rx", radio.received + at, FRAME);
+        if (whole < radio.received_count)
+            log_bytes(radio, "partial", radio.received + whole, radio.received_count - whole);
     }
     char line[32];
     std::snprintf(line, sizeof line, "eeprom 0004: %02X %02X\n", radio.eeprom[4], radio.eeprom[5]);
-    radio.log += line;
+    log_text(radio, line);
 }

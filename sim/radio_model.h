@@ -4,11 +4,12 @@
 // scripted clock, in process.
 #pragma once
 
-#include <string>
-#include <vector>
-
 constexpr int MAX_LIST = 16;
 constexpr int MAX_TAIL = 32;
+constexpr int MAX_EVENTS = 256;    // a frame's answer, echo and tail sent a byte at a time: 45
+constexpr int MAX_RECEIVED = 256;  // bytes from sj the radio has not taken yet; more are lost
+constexpr int MAX_SENT = 1024;     // bytes for the line that the driver has not taken yet
+constexpr int MAX_LOG = 8192;      // log text the driver has not taken yet; more is lost
 
 // Bytes sent beside the answers: pending, a tail, a stray.
 struct Tail {
@@ -63,18 +64,22 @@ struct RadioEvent {
 
 struct RadioModel {
     RadioOptions options;
-    std::vector<unsigned char> eeprom;
-    std::vector<unsigned char> received;  // bytes not yet taken as a frame
-    std::vector<long long> received_at;
-    std::vector<RadioEvent> events;       // in time order
-    long long busy_until_ms = 0;          // the answer under way keeps the next frame waiting
-    long long hangup_due_ms = -1;         // scheduled, or done once hung_up
-    long long noise_at_ms = -1;
-    bool hung_up = false;
-    bool answered = false;                // the last frame's answer has gone out
-    int frames = 0;
-    std::string log;                      // as simradio logs it
-    std::vector<unsigned char> sent;      // bytes due on the line, since the driver last took them
+    unsigned char eeprom[65536];
+    unsigned char received[MAX_RECEIVED];  // bytes not yet taken as a frame
+    long long received_at[MAX_RECEIVED];
+    int received_count;
+    RadioEvent events[MAX_EVENTS];         // in time order
+    int event_count;
+    long long busy_until_ms;               // the answer under way keeps the next frame waiting
+    long long hangup_due_ms;               // scheduled, -1 for none; done once hung_up
+    long long noise_at_ms;                 // -1 for none
+    bool hung_up;
+    bool answered;                         // the last frame's answer has gone out
+    int frames;
+    char log[MAX_LOG];                     // as simradio logs it, NUL-terminated
+    int log_length;
+    unsigned char sent[MAX_SENT];          // bytes due on the line, since the driver last took them
+    int sent_count;
 };
 
 // The radio from `now_ms` on: its EEPROM, the pending bytes, the noise.

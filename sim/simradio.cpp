@@ -90,13 +90,14 @@ long long now_ms()
 // What the radio has done since the last call reaches the line and the log.
 void hand_over(RadioModel& radio, int master)
 {
-    std::size_t count = radio.sent.size();
-    if (count > 0 && write(master, radio.sent.data(), count) != static_cast<ssize_t>(count))
+    auto count = static_cast<std::size_t>(radio.sent_count);
+    if (count > 0 && write(master, radio.sent, count) != static_cast<ssize_t>(count))
         std::fprintf(log_file, "not all sent\n");
-    radio.sent.clear();
-    std::fputs(radio.log.c_str(), log_file);
+    radio.sent_count = 0;
+    std::fputs(radio.log, log_file);
     std::fflush(log_file);
-    radio.log.clear();
+    radio.log_length = 0;
+    radio.log[0] = '\0';
 }
 
 // What a client left unread must not reach the next one, as a real port
@@ -200,7 +201,7 @@ int main(int argc, char** argv)
         std::perror("simradio");
         return 1;
     }
-    RadioModel radio;
+    static RadioModel radio;  // 64 KiB of EEPROM
     start_radio(radio, options, now_ms());
     // Pending bytes go on the line before the link exists, so before any client.
     hand_over(radio, pty.master);

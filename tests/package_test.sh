@@ -12,10 +12,11 @@ check() {  # check DESCRIPTION COMMAND...
     local what=$1; shift
     if "$@" >/dev/null 2>&1; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what"; return 1; fi
 }
-root=$(mktemp -d) radio=""
-trap 'kill $radio 2>/dev/null; rm -rf "$root"' EXIT
-check_deb() {  # DEB
-    local deb=$1 arch version lint out status
+top=$(mktemp -d) radio=""
+trap 'kill $radio 2>/dev/null; rm -rf "$top"' EXIT
+check_deb() {  # DEB, in a folder of its own, as the debs are checked side by side
+    local deb=$1 arch version lint out status root
+    root=$(mktemp -d "$top/deb.XXXXXX")
     field() { dpkg-deb -f "$deb" "$1"; }
     arch=$(field Architecture) version=$(field Version)
     # lintian's status decides; what it says (less its note on running as root) is shown.
@@ -74,7 +75,20 @@ check_deb() {  # DEB
         "zcat '$root/fs/usr/share/man/man1/sj.1.gz' | groff -man -ww -z 2>&1 | grep -q . && exit 1; zcat '$root/fs/usr/share/man/man1/sj.1.gz' | grep -q '\"sj $version\"'"
     check "$arch: the changelog's first entry is this version" bash -c "zcat '$root/fs/usr/share/doc/sj/changelog.gz' | head -1 | grep -qF 'sj ($version) '"
 }
-for deb in "$@"; do check_deb "$deb"; done
+# Each .deb's checks wait on its simulated radio: they run side by side,
+# each telling its counts and failures in a file of its own.
+n=0
+for deb in "$@"; do
+    n=$((n + 1))
+    (check_deb "$deb"; echo "$passed $failed" >"$top/$n.counts") >"$top/$n.out" 2>&1 &
+done
+wait
+for i in $(seq "$n"); do
+    cat "$top/$i.out"
+    read -r p f <"$top/$i.counts" || { p=0 f=1; echo "FAIL: the checks of the .deb number $i did not finish"; }
+    passed=$((passed + p)) failed=$((failed + f))
+done
+root=$top
 version=$(dpkg-deb -f "$1" Version)
 
 unzip -q -d "$root/zip" "$zip"

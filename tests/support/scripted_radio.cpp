@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
@@ -71,11 +72,9 @@ bool run_radio_to(long long t_ms)
 {
     std::size_t before = line.bytes.size();
     advance_radio(line.radio, t_ms);
-    for (unsigned char b : line.radio.sent) {
-        line.bytes.push_back(b);
-        line.arrival_ms.push_back(t_ms);
-    }
-    line.radio.sent.clear();
+    line.bytes.insert(line.bytes.end(), line.radio.sent, line.radio.sent + line.radio.sent_count);
+    line.arrival_ms.resize(line.bytes.size(), t_ms);
+    line.radio.sent_count = 0;
     if (line.radio.hung_up && line.hangup_ms < 0) {
         line.hangup_ms = t_ms;
         return true;
@@ -274,7 +273,7 @@ int __wrap_tcflush(int fd, int queue)
 char* __wrap_fgets(char* text, int size, FILE* stream)
 {
     if (line.active && stream == stdin && !line.input_after_log.empty()) {
-        for (long long next; line.radio.log.find(line.input_after_log) == std::string::npos &&
+        for (long long next; !std::strstr(line.radio.log, line.input_after_log.c_str()) &&
                              (next = radio_next_ms(line.radio)) >= 0;) {
             line.now_ms = std::max(line.now_ms, next);
             run_radio_to(line.now_ms);
