@@ -46,13 +46,14 @@ struct RadioOptions {
     int stray_frame = 0;      // 0: after every frame
 };
 
-// The options simradio takes, from argv[first] on; `link` gets the one word
+// The options simradio takes, from argv[1] on; `link` gets the one word
 // that is no option, `log` the --log file. False for anything else.
 bool parse_radio_options(int argc, char** argv, RadioOptions& options, const char*& link, const char*& log);
 
 // Something the radio does at a time: sends bytes, notes that a frame's
-// answer is out, looks whether a frame waits, or hangs up.
-enum class Act { Send, Answered, TailCheck, Hangup };
+// answer is out, or looks whether a frame waits. (A hang-up is kept apart,
+// in hangup_due_ms: it ends all that is still to come.)
+enum class Act { Send, Answered, TailCheck };
 struct RadioEvent {
     long long at_ms;
     Act act;

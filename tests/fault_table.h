@@ -6,6 +6,7 @@
 #pragma once
 
 #include "expected_byte.h"
+#include "own_folder.h"
 #include "process.h"
 #include "texts.h"
 
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <csignal>
 #include <cstdlib>
 #include <optional>
 #include <random>
@@ -22,7 +24,7 @@
 namespace faults {
 
 // The radio's port in the fault table, as sj names it from the test's folder.
-inline const std::string PORT_4 = "ports/ttySIM3";
+inline const std::string PORT_4 = port_path(4);
 
 inline const std::string P = write_prompt("70", "06");
 inline const std::string S = "\nSending CAT command: 00 04 70 06 BC to the Radio\n";
@@ -105,6 +107,23 @@ inline const FaultCase fault_cases[] = {
     {"refused (F0), yet it stores the bytes", {"--refuse", "F0", "--stores", "70", "06"}, jumper_line("D8 BF ") + P + S + R("F0 ") + ERR + AGAIN + BACK("70 06 "), CONTRADICTED + BACK_TO("D8 BF"), 1, 3, "70 06", "", true},
     {"garbage", {"--garbage"}, jumper_line("FF 7E ") + P + S + R("FF ") + ERR + AGAIN + BACK("FF 7E "), "", 1, 3, "70 06"},
 };
+
+// What a row's run must show, on either clock: `banner` as the program
+// names itself.
+inline void expect_row_end(const FaultCase& c, const ProcessResult& run, const std::string& log, const std::string& banner)
+{
+    EXPECT_EQ(run.out, banner + port_message(4) + c.after_port);
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_FALSE(run.timed_out);
+    if (c.status == HANGS)
+        EXPECT_EQ(run.signal, SIGINT);
+    else
+        EXPECT_EQ(run.status, c.status);
+    std::vector<std::string> expected = {read_frame, "00 04 70 06 BC", read_frame};
+    expected.resize(static_cast<std::size_t>(c.frames));
+    EXPECT_EQ(frames_in(log), expected);
+    EXPECT_EQ(eeprom_in(log), c.eeprom);
+}
 
 // A row's name as a test's: its number and its words.
 inline std::string row_name(const ::testing::TestParamInfo<std::size_t>& info)

@@ -31,18 +31,7 @@ TEST_P(RealTimeFault, EndsAsTheTableSays)
         return run.out.ends_with("> ") && radio_log(radio).find(c.yes_after) != std::string::npos;
     };
     ProcessResult run = sj({"-4", "70", "06"}, "YES\n", options);
-    std::string log = stop_sim_radio(radio);
-    EXPECT_EQ(run.err, c.err);
-    EXPECT_FALSE(run.timed_out);
-    if (c.status == HANGS)
-        EXPECT_EQ(run.signal, SIGINT);
-    else
-        EXPECT_EQ(run.status, c.status);
-    EXPECT_EQ(run.out, expected_out);
-    std::vector<std::string> expected = {read_frame, "00 04 70 06 BC", read_frame};
-    expected.resize(static_cast<std::size_t>(c.frames));
-    EXPECT_EQ(frames_in(log), expected);
-    EXPECT_EQ(eeprom_in(log), c.eeprom);
+    expect_row_end(c, run, stop_sim_radio(radio), sj_banner());
 }
 
 std::vector<std::size_t> real_time_rows()

@@ -36,16 +36,7 @@ TEST_P(ScriptedFault, EndsAsTheTableSays)
     const FaultCase& c = fault_cases[GetParam()];
     SCOPED_TRACE(c.name);
     ScriptedRun run = run_scripted(c.radio, 4, {"-4", "70", "06"}, "YES\n", c.yes_after);
-    EXPECT_EQ(run.result.out, banner() + port_message(4) + c.after_port);
-    EXPECT_EQ(run.result.err, c.err);
-    if (c.status == HANGS)
-        EXPECT_EQ(run.result.signal, SIGINT);
-    else
-        EXPECT_EQ(run.result.status, c.status);
-    std::vector<std::string> expected = {read_frame, "00 04 70 06 BC", read_frame};
-    expected.resize(static_cast<std::size_t>(c.frames));
-    EXPECT_EQ(frames_in(run.log), expected);
-    EXPECT_EQ(eeprom_in(run.log), c.eeprom);
+    expect_row_end(c, run.result, run.log, banner());
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ScriptedFault, ::testing::Range<std::size_t>(0, std::size(fault_cases)), row_name);

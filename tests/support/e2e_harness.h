@@ -30,7 +30,6 @@ constexpr bool under_wine = true;
 constexpr bool under_wine = false;
 #endif
 
-
 // The sj under test is built in. A cross-built sj is named by
 // SJ_E2E_CROSS, "QEMU|LIBRARIES|TREE": the emulator that runs it, the
 // target's library folder, and its build tree. So one suite serves every
@@ -56,16 +55,16 @@ inline const SjUnderTest under_test = sj_from_environment();
 inline const std::string& sj_under_test = under_test.program;
 inline const std::string& sim_ports = under_test.ports;
 
-// The port's path as sj names it: from the test's folder, or under Wine the full path.
-inline std::string link_for(int port)
-{
-    return (under_wine ? sim_ports + "/" : std::string("ports/")) + "ttySIM" + std::to_string(port - 1);
-}
-
 // The full path, for a symbolic link to the port.
 inline std::string full_link_for(int port)
 {
     return sim_ports + "/ttySIM" + std::to_string(port - 1);
+}
+
+// The port's path as sj names it: from the test's folder, or under Wine the full path.
+inline std::string link_for(int port)
+{
+    return under_wine ? full_link_for(port) : port_path(port);
 }
 
 inline std::string without_carriage_returns(std::string text)

@@ -23,6 +23,11 @@ void remove_folder()
 
 }  // namespace
 
+std::string port_path(int port)
+{
+    return "ports/ttySIM" + std::to_string(port - 1);
+}
+
 const std::string& enter_own_folder(const char* root)
 {
     std::string& folder = folder_made();

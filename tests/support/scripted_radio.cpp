@@ -135,16 +135,13 @@ const Pty& pty()
 
 bool start_model(const std::vector<std::string>& words, const std::string& link)
 {
-    std::vector<std::string> storage = {"simradio"};
-    storage.insert(storage.end(), words.begin(), words.end());
-    storage.push_back(link);
-    std::vector<char*> argv;
-    for (std::string& word : storage)
-        argv.push_back(word.data());
+    std::vector<std::string> with_link = words, storage;
+    with_link.push_back(link);
+    std::vector<char*> argv = argv_for(with_link, storage);  // the program's name is not read
     RadioOptions options;
     const char* named = nullptr;
     const char* log = nullptr;
-    if (!parse_radio_options(static_cast<int>(argv.size()), argv.data(), options, named, log))
+    if (!parse_radio_options(static_cast<int>(storage.size()), argv.data(), options, named, log))
         return false;
     start_radio(line.radio, options, line.now_ms);
     run_radio_to(line.now_ms);  // the pending bytes
@@ -152,11 +149,6 @@ bool start_model(const std::vector<std::string>& words, const std::string& link)
 }
 
 }  // namespace
-
-std::string port_path(int port)
-{
-    return "ports/ttySIM" + std::to_string(port - 1);
-}
 
 ScriptedRun run_scripted(const std::vector<std::string>& radio, int port, const std::vector<std::string>& words,
                          const std::optional<std::string>& input, const std::string& input_after_log)

@@ -22,6 +22,3 @@ struct ScriptedRun {
 // `input_after_log`.
 ScriptedRun run_scripted(const std::vector<std::string>& radio, int port, const std::vector<std::string>& words,
                          const std::optional<std::string>& input, const std::string& input_after_log = "");
-
-// The port's path as sj names it, from the test's own folder.
-std::string port_path(int port);
