@@ -5,6 +5,7 @@
 #include "operator_note.h"
 #include "write_dialogue.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -17,16 +18,11 @@ bool is_device_path(const char* word)
     return SJ_DEVICE_PATHS && word[0] == '/';
 }
 
-bool is_c_space(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // Reads the port number as atoi would, but saturates instead of
 // overflowing: any number too large to be a port stays too large.
 int parse_port_number(const char* text)
 {
-    while (is_c_space(*text))
+    while (std::isspace(static_cast<unsigned char>(*text)))  // sj keeps the "C" locale
         ++text;
     bool negative = *text == '-';
     if (*text == '-' || *text == '+')
@@ -98,10 +94,10 @@ void note_unsettled_read(const SerialLink& link, const Answer& answer)
 }
 
 // The run once the port is open: the read, and the write dialogue.
-int run_on_link(SerialLink& link, const CommandLine& command)
+int run_on_link(SerialLink& link, RunStage& stage, const CommandLine& command)
 {
     Answer answer;
-    if (!read_jumpers(link, answer))
+    if (!read_jumpers(link, stage, answer))
         return 1;
     print_byte_line("Software jumpers are set to ", answer.count, answer.bytes);
     // Other counts are shown as they came; the operator is told before deciding.
@@ -113,7 +109,7 @@ int run_on_link(SerialLink& link, const CommandLine& command)
     }
     if (command.mode == RunMode::ReadOnly)
         return 0;
-    return run_write_dialogue(link, command.b1, command.b2, answer);
+    return run_write_dialogue(link, stage, command.b1, command.b2, answer);
 }
 
 }  // namespace
@@ -162,8 +158,9 @@ int run_sj(int argc, char** argv)
         return 1;
     }
     SerialLink link;
+    RunStage stage;
     bool opened = command.device ? open_link_at(link, command.device) : open_link(link, command.port);
-    status = opened ? run_on_link(link, command) : 1;
-    release_link(link);
+    status = opened ? run_on_link(link, stage, command) : 1;
+    close_link(link);  // every path ends here, an open that failed half-way too
     return status;
 }

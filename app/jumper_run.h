@@ -12,8 +12,8 @@ struct CommandLine {
     const char* b2;
 };
 
-// The whole tool; the run's exit status. It opens the port and gives it back
-// (release_link) on every path.
+// The whole tool; the run's exit status. It opens the port and closes it
+// (close_link) on every path.
 int run_sj(int argc, char** argv);
 
 // False when the words call for the usage text.

@@ -19,12 +19,6 @@ int hex_digit_value(char c)
     return upper >= 'A' && upper <= 'F' ? upper - 'A' + 10 : 0;
 }
 
-// Yes only when the line starts with YES in capitals; the rest is ignored.
-bool is_yes_answer(const char* line)
-{
-    return std::strncmp(line, "YES", 3) == 0;
-}
-
 bool confirm_yes()
 {
     std::printf("Are you SURE you want to do this ?\nPlease answer YES to continue > ");
@@ -75,12 +69,12 @@ void note_way_back(const SerialLink& link, const Answer& before)
 }
 
 // The last exchange: the bytes read back, and the run's verdict on them.
-int read_back_and_judge(SerialLink& link, WriteVerdict verdict, std::uint8_t byte1, std::uint8_t byte2,
-                        const Answer& before)
+int read_back_and_judge(SerialLink& link, RunStage& stage, WriteVerdict verdict, std::uint8_t byte1,
+                        std::uint8_t byte2, const Answer& before)
 {
     std::printf("Reading EEPROM values again:\n");
     Answer answer;
-    if (!read_jumpers(link, answer))
+    if (!read_jumpers(link, stage, answer))
         return 1;
     print_byte_line("Read current data from EEPROM gives ", answer.count, answer.bytes);
     note_if_odd_read(answer, "");
@@ -105,7 +99,6 @@ int read_back_and_judge(SerialLink& link, WriteVerdict verdict, std::uint8_t byt
     } else {
         std::printf("\nError: EEPROM values not confirmed, read-back should have given %02X %02X\n\n", byte1, byte2);
     }
-    close_link(link);  // not left to run_sj: a judged write run has always closed the port itself
     return confirmed ? 0 : 1;
 }
 
@@ -121,13 +114,14 @@ std::uint8_t parse_hex_byte(const char* word)
     return static_cast<std::uint8_t>(value * 16 + hex_digit_value(word[1]));
 }
 
+// Yes only when the line starts with YES in capitals; the rest is ignored.
 bool answer_is_yes(std::FILE* input)
 {
     char line[31];
-    return std::fgets(line, sizeof line, input) && is_yes_answer(line);
+    return std::fgets(line, sizeof line, input) && std::strncmp(line, "YES", 3) == 0;
 }
 
-int run_write_dialogue(SerialLink& link, const char* b1, const char* b2, const Answer& before)
+int run_write_dialogue(SerialLink& link, RunStage& stage, const char* b1, const char* b2, const Answer& before)
 {
     std::uint8_t byte1 = parse_hex_byte(b1);
     std::uint8_t byte2 = parse_hex_byte(b2);
@@ -143,9 +137,8 @@ int run_write_dialogue(SerialLink& link, const char* b1, const char* b2, const A
         return 1;
     }
     // Announced only once the line is quiet and the frame is about to go out.
-    link.write_due = true;
     int dropped = 0;
-    if (!clear_line_for_command(link, dropped))
+    if (!clear_line_for_write(link, stage, dropped))
         return 1;
     // No radio within the envelope answers after its window: the values shown may not be the radio's.
     if (dropped > 0) {
@@ -156,11 +149,11 @@ int run_write_dialogue(SerialLink& link, const char* b1, const char* b2, const A
     }
     std::printf("\nSending CAT command: 00 04 %02x %02x BC to the Radio\n", byte1, byte2);
     Answer answer;
-    if (!write_jumpers(link, byte1, byte2, answer))
+    if (!write_jumpers(link, stage, byte1, byte2, answer))
         return 1;
     print_byte_line("Radio response to write command is ", answer.count, answer.bytes);
     note_if_like_frame(answer);
     WriteVerdict verdict = judge_write_answer(answer);
     print_write_verdict(answer, verdict);
-    return read_back_and_judge(link, verdict, byte1, byte2, before);
+    return read_back_and_judge(link, stage, verdict, byte1, byte2, before);
 }

@@ -9,4 +9,4 @@
 std::uint8_t parse_hex_byte(const char* word);
 bool answer_is_yes(std::FILE* input);  // reads one answer line of at most 30 characters
 // `before`: the first read's answer, the way back once the write is confirmed.
-int run_write_dialogue(SerialLink& link, const char* b1, const char* b2, const Answer& before);
+int run_write_dialogue(SerialLink& link, RunStage& stage, const char* b1, const char* b2, const Answer& before);

@@ -2,6 +2,7 @@
 // one 5-byte frame out, one answer of up to 4 bytes back.
 #pragma once
 
+#include "link_failure.h"
 #include "serial_link.h"
 
 #include <cstdint>
@@ -41,13 +42,22 @@ inline bool is_two_bytes_alone(const Answer& answer)
     return answer.received == 2 && answer.late == 0;
 }
 
-// Waits for a quiet line and drops what waits on it, so that a command's
-// answer is judged only by what comes after the command; the bytes dropped
-// are added to `dropped`. False after printing why the command is not sent.
-bool clear_line_for_command(SerialLink& link, int& dropped);
+// The run's stage, which this layer keeps: how far the write has got, what
+// the operator has been told at it, and when the last frame went out.
+struct RunStage {
+    WriteStage write = WriteStage::NotAsked;
+    bool hinted = false;      // the silent-radio hint has been given at this write stage
+    bool echo_noted = false;  // the operator has been told that the interface echoes
+    long long frame_sent_us = -1;
+};
+
+// After the operator's YES (a failure from here on leaves the radio as it
+// was): waits for a quiet line, adding the bytes dropped to `dropped`; false
+// after printing why the write is not sent.
+bool clear_line_for_write(SerialLink& link, RunStage& stage, int& dropped);
 
 // Each sends its frame and reads the answer, which is settled (see
 // SLOWEST_LINK_MS). False means the run must end with status 1: the failure
 // (platform error, a hang-up, or a short write) is printed.
-bool read_jumpers(SerialLink& link, Answer& answer);
-bool write_jumpers(SerialLink& link, std::uint8_t byte1, std::uint8_t byte2, Answer& answer);
+bool read_jumpers(SerialLink& link, RunStage& stage, Answer& answer);
+bool write_jumpers(SerialLink& link, RunStage& stage, std::uint8_t byte1, std::uint8_t byte2, Answer& answer);

@@ -1,6 +1,6 @@
 // What a link failure means on Linux and what to do next: the table of notes
 // and the details sj can find out (the device's group, who holds it).
-#include "link_report.h"
+#include "link_internal.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -27,7 +27,7 @@ const LinkNote link_notes[] = {
     {LinkStep::ReadLineSettings, EINVAL, NoteDetail::None, "sj: %s is not a serial port%s"},
     {LinkStep::DiscardInput, EIO, NoteDetail::WriteFate, went_away},
     {LinkStep::WriteFrame, EIO, NoteDetail::WriteFate, went_away},
-    {LinkStep::ReadAnswer, EIO, NoteDetail::WriteFate, went_away},
+    {LinkStep::ReadLine, EIO, NoteDetail::WriteFate, went_away},
 };
 const int link_note_count = sizeof link_notes / sizeof *link_notes;
 

@@ -3,7 +3,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include "link_report.h"
+#include "link_internal.h"
 
 #include <cstdio>
 
@@ -31,11 +31,11 @@ const LinkNote link_notes[] = {
     {LinkStep::WriteFrame, ERROR_GEN_FAILURE, NoteDetail::WriteFate, went_away},
     {LinkStep::WriteFrame, ERROR_OPERATION_ABORTED, NoteDetail::WriteFate, went_away},
     {LinkStep::WriteFrame, ERROR_DEVICE_NOT_CONNECTED, NoteDetail::WriteFate, went_away},
-    {LinkStep::ReadAnswer, ERROR_NOT_READY, NoteDetail::WriteFate, went_away},  // a hang-up, as Wine tells it
-    {LinkStep::ReadAnswer, ERROR_BAD_COMMAND, NoteDetail::WriteFate, went_away},
-    {LinkStep::ReadAnswer, ERROR_GEN_FAILURE, NoteDetail::WriteFate, went_away},
-    {LinkStep::ReadAnswer, ERROR_OPERATION_ABORTED, NoteDetail::WriteFate, went_away},
-    {LinkStep::ReadAnswer, ERROR_DEVICE_NOT_CONNECTED, NoteDetail::WriteFate, went_away},
+    {LinkStep::ReadLine, ERROR_NOT_READY, NoteDetail::WriteFate, went_away},  // a hang-up, as Wine tells it
+    {LinkStep::ReadLine, ERROR_BAD_COMMAND, NoteDetail::WriteFate, went_away},
+    {LinkStep::ReadLine, ERROR_GEN_FAILURE, NoteDetail::WriteFate, went_away},
+    {LinkStep::ReadLine, ERROR_OPERATION_ABORTED, NoteDetail::WriteFate, went_away},
+    {LinkStep::ReadLine, ERROR_DEVICE_NOT_CONNECTED, NoteDetail::WriteFate, went_away},
 };
 const int link_note_count = sizeof link_notes / sizeof *link_notes;
 

@@ -3,7 +3,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include "link_report.h"
+#include "port_list.h"
 
 #include <cstdio>
 

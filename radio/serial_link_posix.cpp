@@ -1,15 +1,15 @@
-// The serial link on Linux and other POSIX systems, over termios. COMn: is
-// mapped to the first existing device of a list fixed at build time; a
-// device path is taken as it is.
-#include "link_report.h"
-#include "port_list_posix.h"
+// The serial link on Linux and other POSIX systems, over termios: COMn: is
+// the device that port_list_posix.cpp finds for it; a device path is taken
+// as it is.
+#include "link_internal.h"
+#include "operator_note.h"
+#include "port_list.h"
 #include "radio_line_posix.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -47,7 +47,7 @@ int move_above_standard_streams(int fd)
     return moved;
 }
 
-// The port whose exclusive flag is set, -1 for none: release_link and a
+// The port whose exclusive flag is set, -1 for none: close_link and a
 // signal that ends sj clear it, as it would outlive sj while another program
 // holds the port.
 volatile sig_atomic_t exclusive_fd = -1;
@@ -139,35 +139,14 @@ bool clear_modem_lines(int fd)
     return ioctl(fd, TIOCMBIC, &lines) == 0 || errno == ENOTTY || errno == EINVAL;
 }
 
-long long now_us()
-{
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1000000LL + ts.tv_nsec / 1000;
-}
-
 // Milliseconds left until `deadline_us`, rounded up so that poll() never
 // wakes early; -1 (no limit) before the first byte.
 int ms_left_until(long long deadline_us)
 {
     if (deadline_us < 0)
         return -1;
-    long long left = deadline_us - now_us();
+    long long left = deadline_us - link_clock_us();
     return left <= 0 ? 0 : static_cast<int>((left + 999) / 1000);
-}
-
-// The operator's own terminal or the console would be set raw and written
-// on: never touched. The messages name the device behind a COM number.
-void report_refusal(const SerialLink& link, const char* path, NotARadioLine why)
-{
-    char device[2 * MAX_DEVICE_PATH + 8];
-    if (std::strcmp(link.name, path) == 0)
-        std::snprintf(device, sizeof device, "%s", path);
-    else
-        std::snprintf(device, sizeof device, "%s (%s)", link.name, path);
-    std::printf("Not opening %s: it is %s, not a radio's line.\n", device,
-                why == NotARadioLine::OwnTerminal ? "the terminal sj runs in" : "the system console");
-    list_existing_ports();
 }
 
 // The steps after the name: the same for a COM number and a device path.
@@ -181,22 +160,24 @@ bool open_device(SerialLink& link, const char* path)
         fd = -1;
         why = NotARadioLine::OwnTerminal;
     }
+    // The operator's own terminal or the console would be set raw and written on.
     if (why != NotARadioLine::No) {
-        report_refusal(link, path, why);
+        report_not_a_radio_line(link, path, why == NotARadioLine::OwnTerminal ? "the terminal sj runs in"
+                                                                               : "the system console");
         return false;
     }
     if (fd < 0)
-        return report_link_failure(link, LinkStep::OpenDevice, errno);
+        return open_failed(link, LinkStep::OpenDevice, errno);
     link.handle = fd;
     take_exclusively(link);
     termios tio;
     if (tcgetattr(fd, &tio) != 0)
-        return report_link_failure(link, LinkStep::ReadLineSettings, errno);  // run_sj gives the port back
+        return open_failed(link, LinkStep::ReadLineSettings, errno);  // run_sj closes the port
     make_cat_settings(tio);
     if (tcsetattr(fd, TCSANOW, &tio) != 0 || !clear_modem_lines(fd))
-        return report_link_failure(link, LinkStep::ApplyLineSettings, errno);
+        return open_failed(link, LinkStep::ApplyLineSettings, errno);
     // The read rule needs no device setting here: receive() keeps the time.
-    std::printf("Serial port %s successfully reconfigured.\n\n", link.name);
+    report_link_opened(link);
     return true;
 }
 
@@ -207,7 +188,7 @@ bool open_link(SerialLink& link, int port)
     name_link(link, port);
     char path[MAX_DEVICE_PATH + 1];
     if (serial_device_for(port, path, sizeof path) < 0)
-        return report_link_failure(link, LinkStep::OpenDevice, ENOENT);
+        return open_failed(link, LinkStep::OpenDevice, ENOENT);
     return open_device(link, path);
 }
 
@@ -219,10 +200,10 @@ bool open_link_at(SerialLink& link, const char* path)
 
 namespace {
 
-// A read that ended the line: a hang-up (end of file, or EIO) or an error.
-void report_line_ended(const SerialLink& link, ssize_t n)
+// A hang-up (end of file, or EIO) or an error.
+bool line_ended(SerialLink& link, ssize_t n)
 {
-    report_link_failure(link, LinkStep::ReadAnswer, n == 0 || errno == EIO ? EIO : errno);
+    return record_failure(link, LinkStep::ReadLine, n == 0 || errno == EIO ? EIO : errno);
 }
 
 }  // namespace
@@ -230,9 +211,9 @@ void report_line_ended(const SerialLink& link, ssize_t n)
 LineWait wait_for_quiet_line(SerialLink& link, int quiet_ms, int& dropped)
 {
     if (link.last_byte_us < 0)
-        link.last_byte_us = now_us();  // the open: the first command waits for a quiet line too
+        link.last_byte_us = link_clock_us();  // the open: the first command waits for a quiet line too
     int fd = static_cast<int>(link.handle);
-    long long give_up_us = now_us() + NOISY_LINE_LIMIT_MS * 1000LL;
+    long long give_up_us = link_clock_us() + NOISY_LINE_LIMIT_MS * 1000LL;
     for (;;) {
         int quiet_left_ms = ms_left_until(link.last_byte_us + quiet_ms * 1000LL);
         pollfd pfd = {fd, POLLIN, 0};
@@ -244,11 +225,11 @@ LineWait wait_for_quiet_line(SerialLink& link, int quiet_ms, int& dropped)
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n <= 0) {
-            report_line_ended(link, n);
+            line_ended(link, n);
             return LineWait::Failed;
         }
         dropped += static_cast<int>(n);
-        link.last_byte_us = now_us();
+        link.last_byte_us = link_clock_us();
         if (link.last_byte_us >= give_up_us)
             return LineWait::Noisy;
     }
@@ -256,9 +237,7 @@ LineWait wait_for_quiet_line(SerialLink& link, int quiet_ms, int& dropped)
 
 bool discard_input(SerialLink& link)
 {
-    if (tcflush(static_cast<int>(link.handle), TCIFLUSH) == 0)
-        return true;
-    return report_link_failure(link, LinkStep::DiscardInput, errno);
+    return tcflush(static_cast<int>(link.handle), TCIFLUSH) == 0 || record_failure(link, LinkStep::DiscardInput, errno);
 }
 
 int send_frame(SerialLink& link, const std::uint8_t* bytes, int count)
@@ -267,26 +246,23 @@ int send_frame(SerialLink& link, const std::uint8_t* bytes, int count)
     do
         written = write(static_cast<int>(link.handle), bytes, static_cast<std::size_t>(count));
     while (written < 0 && errno == EINTR);
-    if (written < 0) {
-        report_link_failure(link, LinkStep::WriteFrame, errno);
-        return -1;
-    }
-    link.frame_sent_us = now_us();
-    return static_cast<int>(written);
+    if (written < 0)
+        record_failure(link, LinkStep::WriteFrame, errno);
+    return written < 0 ? -1 : static_cast<int>(written);
 }
 
-int receive(SerialLink& link, std::uint8_t* buffer, int size)
+int receive(SerialLink& link, std::uint8_t* buffer, int size, SilenceNote& silence)
 {
     int fd = static_cast<int>(link.handle);
     int got = 0;
     long long deadline_us = -1;
     while (got < size) {
         pollfd pfd = {fd, POLLIN, 0};
-        bool hint_due = got == 0 && !link.hinted;
-        int ready = poll(&pfd, 1, hint_due ? SILENCE_HINT_MS : ms_left_until(deadline_us));
-        if (ready == 0 && hint_due) {
-            hint_silent_radio(link);
-            link.hinted = true;
+        bool note_due = got == 0 && silence.text && !silence.given;
+        int ready = poll(&pfd, 1, note_due ? SILENCE_HINT_MS : ms_left_until(deadline_us));
+        if (ready == 0 && note_due) {
+            std::fprintf(operator_notes(), "%s", silence.text);
+            silence.given = true;
             continue;  // and wait on as before
         }
         if (ready == 0)
@@ -296,29 +272,26 @@ int receive(SerialLink& link, std::uint8_t* buffer, int size)
             continue;
         if (n <= 0) {
             // Nothing after a hang-up can contradict what came before it: no answer.
-            report_line_ended(link, n);
+            line_ended(link, n);
             return -1;
         }
-        link.last_byte_us = now_us();
+        link.last_byte_us = link_clock_us();
         got += static_cast<int>(n);
         deadline_us = link.last_byte_us + READ_GAP_MS * 1000LL;
     }
     return got;
 }
 
-// Cleared before it is marked so: a signal in between clears it again,
-// which does no harm, where the other order could leave it set.
-void release_link(SerialLink& link)
-{
-    if (exclusive_fd < 0 || exclusive_fd != link.handle)
-        return;
-    ioctl(static_cast<int>(link.handle), TIOCNXCL);
-    exclusive_fd = -1;
-}
-
+// The flag is cleared before it is marked so: a signal in between clears
+// it again, which does no harm, where the other order could leave it set.
 void close_link(SerialLink& link)
 {
-    release_link(link);
+    if (link.handle < 0)
+        return;
+    if (exclusive_fd >= 0 && exclusive_fd == link.handle) {
+        ioctl(static_cast<int>(link.handle), TIOCNXCL);
+        exclusive_fd = -1;
+    }
     close(static_cast<int>(link.handle));
     link.handle = -1;
 }

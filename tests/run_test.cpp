@@ -63,7 +63,7 @@ TEST(Run, EachFailureEndsTheRunWithItsMessageAndStatus1)
         {"time-outs", failing(LinkStep::ApplyTimeouts, 1, 31), banner() + "SetCommTimeouts failed with error 31.\n", 0, 0, "sj: COM1: Too many links\n"},
         {"read frame", failing(LinkStep::WriteFrame, 1, 5), opened + "WriteFile failed with error 5.\n", 0, 0, gone},
         {"read frame, 4 of 5", written_short(1, 4), opened + "Write of CAT command failed, rc = 4\n", 1, 0},
-        {"first answer", failing(LinkStep::ReadAnswer, 1, 5), opened + "ReadFile failed with error 5.\n", 1, 1, gone},
+        {"first answer", failing(LinkStep::ReadLine, 1, 5), opened + "ReadFile failed with error 5.\n", 1, 1, gone},
         {"input before the write", failing(LinkStep::DiscardInput, 2, 5), prompted + "PurgeComm failed with error 5.\n", 1, 1, went_away_note("COM1", write_not_sent())},
         // Nothing is announced on a noisy line; after the write the operator learns what it leaves open.
         {"never quiet before the write", [] { FakeLinkScript noisy = healthy(); noisy.noisy_at = 2; return noisy; }(), prompted + noise, 1, 1},
@@ -71,9 +71,9 @@ TEST(Run, EachFailureEndsTheRunWithItsMessageAndStatus1)
          "line became noisy. The radio may or may not hold the new bytes; once the line is quiet, sj -1 reads them.\n"},
         {"write frame", failing(LinkStep::WriteFrame, 2, 22), sent + "WriteFile failed with error 22.\n", 1, 1, "sj: COM1: Invalid argument\n"},
         {"write frame, 3 of 5", written_short(2, 3), sent + "Write to the radio failed! RC = 3\n", 2, 1},
-        {"write answer", failing(LinkStep::ReadAnswer, 2, 5), sent + "ReadFile failed with error 5.\n", 2, 2, fate},
+        {"write answer", failing(LinkStep::ReadLine, 2, 5), sent + "ReadFile failed with error 5.\n", 2, 2, fate},
         {"read-back frame, 1 of 5", written_short(3, 1), again + "Write of CAT command failed, rc = 1\n", 3, 2},
-        {"read-back answer", failing(LinkStep::ReadAnswer, 3, 5), again + "ReadFile failed with error 5.\n", 3, 3, fate},
+        {"read-back answer", failing(LinkStep::ReadLine, 3, 5), again + "ReadFile failed with error 5.\n", 3, 3, fate},
     };
     for (const FailureCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -85,25 +85,27 @@ TEST(Run, EachFailureEndsTheRunWithItsMessageAndStatus1)
         EXPECT_EQ(run.errors, c.errors);
         EXPECT_EQ(fake_record.frames.size(), c.frames);
         EXPECT_EQ(fake_record.receives, c.receives);
-        EXPECT_EQ(fake_record.closes, 0);
+        EXPECT_FALSE(fake_record.held || fake_record.exclusive);  // an open that failed half-way too
     }
 }
 
-// Only a write run that gets as far as its verdict closes the link.
-TEST(Run, OnlyAJudgedWriteRunClosesTheLink)
+// Each way a run ends after the open closes the port once and gives it back.
+TEST(Run, EveryPathEndsWithThePortClosedAndGivenBack)
 {
-    const struct { std::vector<std::string> words; Answer read_back; int status, closes; } cases[] = {
-        {{"70", "06"}, {2, {0x70, 0x06}}, 0, 1},
-        {{"70", "06"}, {2, {0xD8, 0xBF}}, 1, 1},  // accepted, but not held
-        {{"70", "06"}, {1, {0x70, 0x06}}, 1, 1},  // the second byte is not part of the answer
-        {{}, {}, 0, 0},
+    const struct { std::vector<std::string> words; const char* input; Answer read_back; int status; } cases[] = {
+        {{"70", "06"}, "YES\n", {2, {0x70, 0x06}}, 0},
+        {{"70", "06"}, "YES\n", {2, {0xD8, 0xBF}}, 1},  // accepted, but not held
+        {{"70", "06"}, "YES\n", {1, {0x70, 0x06}}, 1},  // the second byte is not part of the answer
+        {{"70", "06"}, "no\n", {}, 0},
+        {{}, "", {}, 0},
     };
     for (const auto& c : cases) {
         reset_fake_link();
         fake_script = healthy();
         fake_script.answers[2] = c.read_back;
-        EXPECT_EQ(run_in_process(c.words, "YES\n").status, c.status);
-        EXPECT_EQ(fake_record.closes, c.closes);
+        EXPECT_EQ(run_in_process(c.words, c.input).status, c.status);
+        EXPECT_EQ(fake_record.closes, 1);
+        EXPECT_FALSE(fake_record.held || fake_record.exclusive);
     }
 }
 

@@ -1,6 +1,6 @@
 // The test build of the serial link (see fake_link.h).
 #include "fake_link.h"
-#include "link_report.h"
+#include "link_internal.h"
 #include "operator_note.h"
 
 #include <cstdio>
@@ -21,25 +21,19 @@ bool fails_now(LinkStep step, int exchange = 1)
     return fake_script.fail && fake_script.fail_step == step && fake_script.fail_at_frame == exchange;
 }
 
-bool open_steps_pass(SerialLink& link)
-{
-    for (LinkStep step : {LinkStep::OpenDevice, LinkStep::ReadLineSettings, LinkStep::ApplyLineSettings,
-                          LinkStep::ApplyTimeouts}) {
-        if (fails_now(step)) {
-            report_link_failure(link, step, fake_script.fail_error);
-            return false;
-        }
-    }
-    return true;
-}
-
+// As the platforms' links do, the device is open (and taken) once the
+// first step has passed, and a later step's failure leaves it so.
 bool open_named(SerialLink& link)
 {
     ++fake_record.opens;
-    if (!open_steps_pass(link))
-        return false;
-    link.handle = 3;
-    std::printf("Serial port %s successfully reconfigured.\n\n", link.name);
+    for (LinkStep step : {LinkStep::OpenDevice, LinkStep::ReadLineSettings, LinkStep::ApplyLineSettings,
+                          LinkStep::ApplyTimeouts}) {
+        if (fails_now(step))
+            return open_failed(link, step, fake_script.fail_error);
+        link.handle = 3;
+        fake_record.held = fake_record.exclusive = true;
+    }
+    report_link_opened(link);
     return true;
 }
 
@@ -66,18 +60,15 @@ LineWait wait_for_quiet_line(SerialLink& /*link*/, int /*quiet_ms*/, int& /*drop
 bool discard_input(SerialLink& link)
 {
     int exchange = static_cast<int>(fake_record.frames.size()) + 1;
-    if (fails_now(LinkStep::DiscardInput, exchange)) {
-        report_link_failure(link, LinkStep::DiscardInput, fake_script.fail_error);
-        return false;
-    }
-    return true;
+    return !fails_now(LinkStep::DiscardInput, exchange) ||
+           record_failure(link, LinkStep::DiscardInput, fake_script.fail_error);
 }
 
 int send_frame(SerialLink& link, const std::uint8_t* bytes, int count)
 {
     int exchange = static_cast<int>(fake_record.frames.size()) + 1;
     if (fails_now(LinkStep::WriteFrame, exchange)) {
-        report_link_failure(link, LinkStep::WriteFrame, fake_script.fail_error);
+        record_failure(link, LinkStep::WriteFrame, fake_script.fail_error);
         return -1;
     }
     Frame frame{};
@@ -87,11 +78,11 @@ int send_frame(SerialLink& link, const std::uint8_t* bytes, int count)
     return exchange == fake_script.short_write_at ? fake_script.short_count : count;
 }
 
-int receive(SerialLink& link, std::uint8_t* buffer, int size)
+int receive(SerialLink& link, std::uint8_t* buffer, int size, SilenceNote& /*silence*/)
 {
     int exchange = ++fake_record.receives;
-    if (fails_now(LinkStep::ReadAnswer, exchange)) {
-        report_link_failure(link, LinkStep::ReadAnswer, fake_script.fail_error);
+    if (fails_now(LinkStep::ReadLine, exchange)) {
+        record_failure(link, LinkStep::ReadLine, fake_script.fail_error);
         return -1;
     }
     if (exchange > static_cast<int>(fake_script.answers.size()))
@@ -105,11 +96,12 @@ int receive(SerialLink& link, std::uint8_t* buffer, int size)
 
 void close_link(SerialLink& link)
 {
+    if (link.handle == -1)
+        return;
     ++fake_record.closes;
+    fake_record.held = fake_record.exclusive = false;
     link.handle = -1;
 }
-
-void release_link(SerialLink& /*link*/) {}
 
 // Where the real link lists the ports that exist, a line that says so.
 void list_existing_ports()

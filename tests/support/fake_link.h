@@ -3,7 +3,6 @@
 #pragma once
 
 #include "cat.h"
-#include "link_report.h"
 
 #include <array>
 #include <cstdint>
@@ -25,6 +24,8 @@ struct FakeLinkScript {
 struct FakeLinkRecord {
     int opens = 0;
     int closes = 0;
+    bool held = false;       // a handle is open and not closed
+    bool exclusive = false;  // the open took the port exclusively, and no close has given it back
     int receives = 0;
     std::vector<Frame> frames;
 };

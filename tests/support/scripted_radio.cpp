@@ -185,30 +185,18 @@ ScriptedRun run_scripted(const std::vector<std::string>& radio, int port, const 
     return run;
 }
 
-// The wraps. With 64-bit time on a 32-bit system (armhf), the C library's
-// headers turn clock_gettime into another symbol; the wrap follows it.
-#if __TIMESIZE == 32 && defined(__USE_TIME_BITS64)
-#define CLOCK_GETTIME "__clock_gettime64"
-#else
-#define CLOCK_GETTIME "clock_gettime"
-#endif
-
+// The wraps: the link's clock and the calls that carry bytes or wait.
 extern "C" {
 int __real_poll(pollfd* fds, nfds_t count, int timeout);
 ssize_t __real_read(int fd, void* buffer, size_t size);
 ssize_t __real_write(int fd, const void* buffer, size_t size);
 int __real_tcflush(int fd, int queue);
 char* __real_fgets(char* text, int size, FILE* stream);
-int __real_clock_gettime(clockid_t clock, timespec* ts) __asm__("__real_" CLOCK_GETTIME);
-int __wrap_clock_gettime(clockid_t clock, timespec* ts) __asm__("__wrap_" CLOCK_GETTIME);
+long long __real_link_clock_us();
 
-int __wrap_clock_gettime(clockid_t clock, timespec* ts)
+long long __wrap_link_clock_us()
 {
-    if (!line.active || clock != CLOCK_MONOTONIC)
-        return __real_clock_gettime(clock, ts);
-    ts->tv_sec = static_cast<time_t>(line.now_ms / 1000);
-    ts->tv_nsec = static_cast<long>(line.now_ms % 1000 * 1000000);
-    return 0;
+    return line.active ? line.now_ms * 1000 : __real_link_clock_us();
 }
 
 // As a pseudo-terminal whose other end has closed: readable and hung up.

@@ -3,7 +3,7 @@
 // Given a port number, it opens that port as sj does and reads back what
 // the port then holds: the line settings and the time-outs.
 #include "serial_link_win32.h"
-#include "link_report.h"
+#include "link_internal.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -64,9 +64,10 @@ int check_open_port(int port)
     // set; the table above checks what sj sets.
     failed += check(!dcb.fOutxCtsFlow && !dcb.fOutxDsrFlow && !dcb.fOutX && !dcb.fInX, "no flow control");
     // On standard error, the notes after failures that cannot be made here, once the write is out.
-    link.write_sent = true;
-    for (auto [step, error] : {std::pair{LinkStep::OpenDevice, 31}, {LinkStep::OpenDevice, 433}, {LinkStep::ReadAnswer, 995}, {LinkStep::WriteFrame, 87}})
-        note_link_failure(link, step, error);
+    for (auto [step, error] : {std::pair{LinkStep::OpenDevice, 31}, {LinkStep::OpenDevice, 433}, {LinkStep::ReadLine, 995}, {LinkStep::WriteFrame, 87}}) {
+        record_failure(link, step, error);
+        note_link_failure(link, WriteStage::Sent);
+    }
     close_link(link);
     std::printf("%d passed, %d failed\n", 4 - failed, failed);
     return failed == 0 ? 0 : 1;
