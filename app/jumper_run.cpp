@@ -67,18 +67,36 @@ void print_port_forms(std::FILE* stream)
                  MAX_PORT, MAX_PORT, SJ_DEVICE_PATHS ? ", or a device path such as /dev/serial0" : "");
 }
 
+// The help adds to the usage text every form of the command line and where
+// bugs go.
+void show_help()
+{
+    show_usage();
+    print_port_forms(stdout);
+    const char* port = SJ_DEVICE_PATHS ? "[-N | DEVICE]" : "[-N]";
+    char read_form[32];
+    char write_form[40];
+    std::snprintf(read_form, sizeof read_form, "sj %s", port);
+    std::snprintf(write_form, sizeof write_form, "sj %s B1 B2", port);
+    std::printf("\nEvery form:\n  %-24s reads the soft jumpers\n  %-24s writes B1 B2 once you answer YES\n"
+                "  %-24s prints this help\n  %-24s prints the version and the licence\n\n",
+                read_form, write_form, "sj --help, sj -h", "sj --version");
+    std::printf("Report bugs where you got sj (its source repository's issues), with the\n"
+                "command, all it printed (sj ... 2>&1 | tee sj.log) and sj --version.\n");
+}
+
 // As command-line tools answer them: on standard output, with status 0.
 bool answers_help_or_version(int argc, char** argv, int& status)
 {
     if (argc != 2 || (std::strcmp(argv[1], "--help") != 0 && std::strcmp(argv[1], "-h") != 0 &&
                       std::strcmp(argv[1], "--version") != 0))
         return false;
-    if (std::strcmp(argv[1], "--version") == 0) {
-        std::printf("sj version " SJ_VERSION "\n");
-    } else {
-        show_usage();
-        print_port_forms(stdout);
-    }
+    if (std::strcmp(argv[1], "--version") == 0)
+        std::printf("sj version " SJ_VERSION "\nCopyright (c) 2026 the sj contributors\n"
+                    "Licence: MIT (it comes with sj). You may use, change and pass on sj;\n"
+                    "it comes with no warranty.\n");
+    else
+        show_help();
     status = 0;
     return true;
 }

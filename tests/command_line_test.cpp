@@ -97,12 +97,24 @@ TEST(CommandLine, ADevicePathTooLong)
     EXPECT_EQ(fake_record.opens, 0);
 }
 
-// As command-line tools have them, alone on the line: on standard output, status 0.
+// As command-line tools have them, alone on the line: on standard output,
+// status 0. The help is the usage text, which stays as it always was, and
+// what it leaves out: every form, and where bugs go.
 TEST(CommandLine, HelpAndVersion)
 {
+    const std::string help = usage_text() + port_forms_note() +
+                             "\nEvery form:\n"
+                             "  sj [-N | DEVICE]         reads the soft jumpers\n"
+                             "  sj [-N | DEVICE] B1 B2   writes B1 B2 once you answer YES\n"
+                             "  sj --help, sj -h         prints this help\n"
+                             "  sj --version             prints the version and the licence\n\n"
+                             "Report bugs where you got sj (its source repository's issues), with the\n"
+                             "command, all it printed (sj ... 2>&1 | tee sj.log) and sj --version.\n";
     const struct { const char* word; std::string output; } cases[] = {
-        {"--help", usage_text() + port_forms_note()}, {"-h", usage_text() + port_forms_note()},
-        {"--version", "sj version " SJ_VERSION "\n"}};
+        {"--help", help}, {"-h", help},
+        {"--version", "sj version " SJ_VERSION "\nCopyright (c) 2026 the sj contributors\n"
+                      "Licence: MIT (it comes with sj). You may use, change and pass on sj;\n"
+                      "it comes with no warranty.\n"}};
     for (const auto& c : cases) {
         InProcessRun run = run_in_process({c.word});
         EXPECT_EQ(run.status, 0);
