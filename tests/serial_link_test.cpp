@@ -13,7 +13,11 @@
 #include <fcntl.h>
 #include <string>
 #include <csignal>
+#include <fstream>
 #include <grp.h>
+#include <pwd.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/types.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
@@ -126,11 +130,14 @@ TEST_F(Link, NoPermissionSaysWhatWouldHelp)
     if (getuid() != 0 || !owner)
         GTEST_SKIP() << "needs root, to open a pty that others may not open as another user";
     std::string g = owner->gr_name, locked = std::string(LINK_PORTS) + "/locked", admin = "; the system's administrator";
-    const struct { mode_t mode; bool in_group; std::string path, note; } cases[] = {
-        {0600, false, slave, ": its mode (crw------- root " + g + ") lets no group in, so joining one cannot help" + admin + " (or a udev rule) decides"},
-        {0640, true, slave, ": the group " + g + ", which you are in, may only read it (crw-r----- root " + g + ")" + admin + " (or a udev rule) decides"},
-        {0660, false, slave, ": join the group " + g + " (sudo adduser $USER " + g + "), then log in again"},
-        {0660, false, locked + "/radio", ": you may not search the folder " + locked + " on the way to it" + admin + " decides"}};
+    const passwd* nobody = getpwuid(65534);
+    // The group file lists the user (in a mount namespace of the child's own) where `listed`.
+    const struct { mode_t mode; bool in_group, listed; std::string path, note; } cases[] = {
+        {0600, false, false, slave, ": its mode (crw------- root " + g + ") lets no group in, so joining one cannot help" + admin + " (or a udev rule) decides"},
+        {0640, true, false, slave, ": the group " + g + ", which you are in, may only read it (crw-r----- root " + g + ")" + admin + " (or a udev rule) decides"},
+        {0660, false, false, slave, ": join the group " + g + " (sudo adduser $USER " + g + "), then log in again"},
+        {0660, false, true, slave, ": /etc/group lists you in the group " + g + ", but this login began before that: log in again (or run newgrp " + g + ")"},
+        {0660, false, false, locked + "/radio", ": you may not search the folder " + locked + " on the way to it" + admin + " decides"}};
     mkdir(locked.c_str(), 0700);
     unlink((locked + "/radio").c_str());
     symlink(slave.c_str(), (locked + "/radio").c_str());
@@ -138,14 +145,19 @@ TEST_F(Link, NoPermissionSaysWhatWouldHelp)
     struct stat folder;
     for (std::size_t slash = 1; (slash = locked.find('/', slash)) != std::string::npos; ++slash)
         others_reach_ports &= stat(locked.substr(0, slash).c_str(), &folder) == 0 && (folder.st_mode & S_IXOTH) != 0;
+    std::string group_file = std::string(LINK_PORTS) + "/group";
+    if (nobody)
+        std::ofstream(group_file) << g << ":x:" << st.st_gid << ":someone," << nobody->pw_name << "\n";
     for (const auto& c : cases) {
-        if (c.path != slave && !others_reach_ports)
+        if ((c.path != slave && !others_reach_ports) || (c.listed && !nobody))
             continue;
         std::string errors(512, '\0');
         std::FILE* notes = std::tmpfile();
         if (chmod(slave.c_str(), c.mode) == 0 && fork() == 0) {
             SerialLink link;
-            bool user = setgroups(c.in_group ? 1 : 0, &st.st_gid) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
+            bool listed = !c.listed || (unshare(CLONE_NEWNS) == 0 && mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                                        mount(group_file.c_str(), "/etc/group", nullptr, MS_BIND, nullptr) == 0);
+            bool user = listed && setgroups(c.in_group ? 1 : 0, &st.st_gid) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
             _exit(user && dup2(fileno(notes), 2) == 2 && std::freopen("/dev/null", "w", stdout) && !open_link_at(link, c.path.c_str()) ? 0 : 1);
         }
         int status = 1;
