@@ -1,7 +1,8 @@
 # Packages. Linux: a .deb made by CPack, as lintian wants it: the man page
 # and the changelog compressed, the licence as Debian's copyright file.
-# Windows: a zip of sj.exe, README.txt and LICENSE.txt (CRLF, for Notepad),
-# made by the windows_zip target. Time stamps come from SOURCE_DATE_EPOCH
+# Windows: a zip of sj.exe, README.txt, MANUAL.txt (sj(1) as plain text, the
+# reference for the messages) and LICENSE.txt (CRLF, for Notepad), made by
+# the windows_zip target. Time stamps come from SOURCE_DATE_EPOCH
 # when it is set, so that two builds of a commit are the same bytes.
 set(SJ_MAINTAINER "unconfigured packager <packager@unconfigured.invalid>" CACHE STRING
     "The .deb's maintainer and changelog signer, as \"Name <address>\"")
@@ -12,10 +13,17 @@ if(WIN32)
     set(stage "${CMAKE_BINARY_DIR}/zip/${zip_name}")
     configure_file(LICENSE "${stage}/LICENSE.txt" @ONLY NEWLINE_STYLE CRLF)
     configure_file(doc/README-windows.txt "${stage}/README.txt" @ONLY NEWLINE_STYLE CRLF)
+    configure_file(doc/sj.1.in "${CMAKE_BINARY_DIR}/doc/sj.1" @ONLY)
+    find_program(GROFF groff REQUIRED)
+    add_custom_command(OUTPUT "${stage}/MANUAL.txt"
+        COMMAND sh -c "\"$0\" -man -Tascii -P-c -P-b -P-u -rHY=0 \"$1\" | sed 's/$/\\r/' >\"$2\""
+                "${GROFF}" "${CMAKE_BINARY_DIR}/doc/sj.1" "${stage}/MANUAL.txt"
+        DEPENDS "${CMAKE_BINARY_DIR}/doc/sj.1"
+        VERBATIM)
     # Made anew each time: the files dated from SOURCE_DATE_EPOCH, no extra
     # fields (-X: they carry access and change times), no folder entries.
     set(zip "${CMAKE_BINARY_DIR}/packages/${zip_name}.zip")
-    set(files ${zip_name}/sj.exe ${zip_name}/README.txt ${zip_name}/LICENSE.txt)
+    set(files ${zip_name}/sj.exe ${zip_name}/README.txt ${zip_name}/MANUAL.txt ${zip_name}/LICENSE.txt)
     add_custom_target(windows_zip
         COMMAND ${CMAKE_COMMAND} -E copy "$<TARGET_FILE:sj>" "${stage}/sj.exe"
         COMMAND ${CMAKE_COMMAND} -E make_directory "${CMAKE_BINARY_DIR}/packages"
@@ -23,7 +31,7 @@ if(WIN32)
         COMMAND touch -d "${SJ_BUILD_DATE} UTC" ${files}
         COMMAND ${CMAKE_COMMAND} -E env TZ=UTC zip -q -X -D "${zip}" ${files}
         WORKING_DIRECTORY "${CMAKE_BINARY_DIR}/zip"
-        DEPENDS sj
+        DEPENDS sj "${stage}/MANUAL.txt"
         VERBATIM)
     return()
 endif()

@@ -93,10 +93,10 @@ version=$(dpkg-deb -f "$1" Version)
 
 unzip -q -d "$root/zip" "$zip"
 dir=$root/zip/sj-$version-win64
-check "the zip holds sj.exe, README.txt and LICENSE.txt in sj-$version-win64, nothing else" test \
+check "the zip holds sj.exe, README.txt, MANUAL.txt and LICENSE.txt in sj-$version-win64, nothing else" test \
     "$(unzip -Z1 "$zip" | sort | tr '\n' ' ')" = \
-    "sj-$version-win64/LICENSE.txt sj-$version-win64/README.txt sj-$version-win64/sj.exe "
-for text in README.txt LICENSE.txt; do
+    "sj-$version-win64/LICENSE.txt sj-$version-win64/MANUAL.txt sj-$version-win64/README.txt sj-$version-win64/sj.exe "
+for text in README.txt MANUAL.txt LICENSE.txt; do
     check "$text has CRLF line ends only" bash -c "[ \$(grep -c \$'\\r\$' '$dir/$text') = \$(wc -l <'$dir/$text') ]"
 done
 imports=$(x86_64-w64-mingw32-objdump -p "$dir/sj.exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | sort -u | tr '\n' ' ')
@@ -105,6 +105,7 @@ check "sj.exe is at most 64 KiB" test "$(stat -c %s "$dir/sj.exe")" -le 65536
 check "sj.exe's version resource names sj $version" bash -c \
     "strings -n 2 -el '$dir/sj.exe' | grep -A1 -x ProductVersion | grep -qx '$version' && strings -n 2 -el '$dir/sj.exe' | grep -A1 -x ProductName | grep -qx sj"
 check "sj.exe's manifest asks for asInvoker" grep -q 'requestedExecutionLevel level="asInvoker"' "$dir/sj.exe"
+check "MANUAL.txt is sj(1), its Windows messages among it" grep -q "Press Enter to close this window." "$dir/MANUAL.txt"
 check "the zip's licence is the source's" bash -c "tr -d '\\r' <'$dir/LICENSE.txt' | cmp -s - '$here/../LICENSE'"
 
 echo "$passed passed, $failed failed"
