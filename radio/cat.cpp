@@ -37,7 +37,8 @@ bool clear_line_for_command(SerialLink& link, RunStage& stage, int& dropped)
 int receive_from_radio(SerialLink& link, RunStage& stage, std::uint8_t* buffer, int size)
 {
     char hint[4 * MAX_DEVICE_PATH + 256];  // with a command to read again, its path quoted
-    describe_silence(link, stage.write, hint, sizeof hint);
+    if (!stage.hinted)
+        describe_silence(link, stage.write, hint, sizeof hint);
     SilenceNote silence = {stage.hinted ? nullptr : hint, false};
     int count = receive(link, buffer, size, silence);
     stage.hinted = stage.hinted || silence.given;
