@@ -31,7 +31,7 @@ bool open_named(SerialLink& link)
         if (fails_now(step))
             return open_failed(link, step, fake_script.fail_error);
         link.handle = 3;
-        fake_record.held = fake_record.exclusive = true;
+        fake_record.held = true;
     }
     report_link_opened(link);
     return true;
@@ -99,7 +99,7 @@ void close_link(SerialLink& link)
     if (link.handle == -1)
         return;
     ++fake_record.closes;
-    fake_record.held = fake_record.exclusive = false;
+    fake_record.held = false;
     link.handle = -1;
 }
 

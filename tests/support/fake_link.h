@@ -24,8 +24,7 @@ struct FakeLinkScript {
 struct FakeLinkRecord {
     int opens = 0;
     int closes = 0;
-    bool held = false;       // a handle is open and not closed
-    bool exclusive = false;  // the open took the port exclusively, and no close has given it back
+    bool held = false;  // the port is open and taken exclusively; only close_link gives it back
     int receives = 0;
     std::vector<Frame> frames;
 };
