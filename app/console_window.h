@@ -1,5 +1,5 @@
-// The console window of an sj.exe started from Explorer: it stays open
-// until the operator has read it.
+// The operator's console: keys typed ahead of a question, and the window of
+// an sj.exe started from Explorer, which stays open until it is read.
 #pragma once
 
 // True when sj is the only process on its console (so the window is its
@@ -12,3 +12,7 @@ inline bool window_needs_holding(unsigned long console_processes, bool input_is_
 
 // Where that holds, asks for Enter on standard error and waits for it.
 void hold_window_if_started_alone();
+
+// Drops what was typed on a terminal or console before a question; input
+// from a pipe or a file is left as it is.
+void discard_typed_ahead();

@@ -1,5 +1,6 @@
 // Holds the console window that Windows made for sj.exe alone (a double
-// click in Explorer, a shortcut) until the operator presses Enter.
+// click in Explorer, a shortcut) until the operator presses Enter; drops
+// keys typed ahead of a question.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -32,4 +33,11 @@ void hold_window_if_started_alone()
     DWORD got = 0;
     while (ReadConsoleA(input, line, sizeof line, &got, nullptr) && got > 0 && !std::memchr(line, '\n', got)) {
     }
+}
+
+void discard_typed_ahead()
+{
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    if (is_console(input))
+        FlushConsoleInputBuffer(input);
 }

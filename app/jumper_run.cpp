@@ -102,8 +102,7 @@ bool answers_help_or_version(int argc, char** argv, int& status)
 }
 
 // Bytes in the first answer's window: a stray may have come first, and the
-// radio's own answer behind it. These bytes would be noted as the way back
-// and shown before YES, so the run ends here.
+// radio's own answer behind it.
 void note_unsettled_read(const SerialLink& link, const Answer& answer)
 {
     std::fprintf(operator_notes(), "sj: %d more byte%s came after that answer, so it may not be the radio's and the "
@@ -111,23 +110,29 @@ void note_unsettled_read(const SerialLink& link, const Answer& answer)
                  answer.late, answer.late == 1 ? "" : "s", read_again_command(link));
 }
 
-// The run once the port is open: the read, and the write dialogue.
+// The run once the port is open: the read, and the write dialogue. Only two
+// bytes alone are certain: anything else would be shown before YES and kept
+// as the way back, so the run ends there.
 int run_on_link(SerialLink& link, RunStage& stage, const CommandLine& command)
 {
     Answer answer;
     if (!read_jumpers(link, stage, answer))
         return 1;
     print_byte_line("Software jumpers are set to ", answer.count, answer.bytes);
-    // Other counts are shown as they came; the operator is told before deciding.
-    note_if_odd_read(answer, command.mode == RunMode::Write ? "; check them before answering YES" : "");
+    char again[4 * MAX_DEVICE_PATH + 64];  // other counts are shown as they came, and how to read again
+    std::snprintf(again, sizeof again, "; check the CAT rate and the cable, then %s reads them again",
+                  read_again_command(link));
+    note_if_odd_read(answer, answer.late > 0 ? "" : again);
     note_if_like_frame(answer);
-    if (answer.late > 0) {
+    if (answer.late > 0)
         note_unsettled_read(link, answer);
+    if (!is_two_bytes_alone(answer))
         return 1;
-    }
     if (command.mode == RunMode::ReadOnly)
         return 0;
-    return run_write_dialogue(link, stage, command.b1, command.b2, answer);
+    int status = run_write_dialogue(link, stage, command.b1, command.b2, answer);
+    tell_way_back(link, stage);
+    return status;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // the radio's verdict and the read-back.
 #include "write_dialogue.h"
 #include "byte_line.h"
+#include "console_window.h"
 #include "operator_note.h"
 
 #include <cctype>
@@ -21,6 +22,7 @@ int hex_digit_value(char c)
 
 bool confirm_yes()
 {
+    discard_typed_ahead();  // keys pressed before the values were on screen answer nothing
     std::printf("Are you SURE you want to do this ?\nPlease answer YES to continue > ");
     flush_standard_output();  // the prompt must be on the screen before we wait
     return answer_is_yes(stdin);
@@ -58,19 +60,9 @@ bool read_back_shows(const Answer& answer, std::uint8_t byte1, std::uint8_t byte
     return is_two_bytes_alone(answer) && answer.bytes[0] == byte1 && answer.bytes[1] == byte2;
 }
 
-// The operator's safety step done for them: the bytes to go back to, when
-// the first read gave them for certain.
-void note_way_back(const SerialLink& link, const Answer& before)
-{
-    if (!is_two_bytes_alone(before))  // two bytes alone are never like sj's frame either
-        return;
-    std::fprintf(operator_notes(), "sj: the bytes before this write were %02X %02X; %s %02X %02X writes them back\n",
-                 before.bytes[0], before.bytes[1], read_again_command(link), before.bytes[0], before.bytes[1]);
-}
-
 // The last exchange: the bytes read back, and the run's verdict on them.
 int read_back_and_judge(SerialLink& link, RunStage& stage, WriteVerdict verdict, std::uint8_t byte1,
-                        std::uint8_t byte2, const Answer& before)
+                        std::uint8_t byte2)
 {
     std::printf("Reading EEPROM values again:\n");
     Answer answer;
@@ -83,22 +75,18 @@ int read_back_and_judge(SerialLink& link, RunStage& stage, WriteVerdict verdict,
         note_if_like_frame(answer);
     // A refused write is no update, even where the radio holds the bytes.
     if (verdict == WriteVerdict::Refused) {
-        if (confirmed) {
+        if (confirmed)
             std::fprintf(operator_notes(), "sj: the radio reads back the bytes written although it did not answer 00, "
                                            "so it may hold them\n");
-            note_way_back(link, before);
-        }
         return 1;
     }
-    if (confirmed) {
+    if (confirmed)
         std::printf("\nEEPROM values updated, power off/on radio to activate\n\n");
-        note_way_back(link, before);
-    } else if (answer.late > 0) {
+    else if (answer.late > 0)
         std::printf("\nError: EEPROM values not confirmed, more bytes came after the read-back; %s reads them again\n\n",
                     read_again_command(link));
-    } else {
+    else
         std::printf("\nError: EEPROM values not confirmed, read-back should have given %02X %02X\n\n", byte1, byte2);
-    }
     return confirmed ? 0 : 1;
 }
 
@@ -130,24 +118,16 @@ int run_write_dialogue(SerialLink& link, RunStage& stage, const char* b1, const 
         std::printf("Aborted: you must enter YES in uppercase to continue and write to the EEPROM\n\n");
         return 0;
     }
-    // The operator said YES to bytes and a prompt that may never have been shown.
-    if (flush_standard_output() != 0) {
-        std::fprintf(operator_notes(), "sj: standard output failed, so the values and the prompt may not have been "
-                                       "seen; the write command was not sent\n");
-        return 1;
-    }
     // Announced only once the line is quiet and the frame is about to go out.
-    int dropped = 0;
-    if (!clear_line_for_write(link, stage, dropped))
+    if (!clear_line_for_write(link, stage, before))
         return 1;
-    // No radio within the envelope answers after its window: the values shown may not be the radio's.
-    if (dropped > 0) {
-        std::fprintf(operator_notes(), "sj: %d more byte%s came after the jumpers were read, so the values shown are not "
-                                       "certain; the write command was not sent. Once the line is quiet, %s reads them "
-                                       "again\n", dropped, dropped == 1 ? "" : "s", read_again_command(link));
+    std::printf("\nSending CAT command: 00 04 %02x %02x BC to the Radio\n", byte1, byte2);
+    // The values, the prompt and this line must have reached their reader
+    // before the frame goes out: the operator said YES to what they saw.
+    if (flush_standard_output() != 0) {
+        tell_write_fate(link, stage, "standard output failed, so the values and the prompt may not have been seen");
         return 1;
     }
-    std::printf("\nSending CAT command: 00 04 %02x %02x BC to the Radio\n", byte1, byte2);
     Answer answer;
     if (!write_jumpers(link, stage, byte1, byte2, answer))
         return 1;
@@ -155,5 +135,5 @@ int run_write_dialogue(SerialLink& link, RunStage& stage, const char* b1, const 
     note_if_like_frame(answer);
     WriteVerdict verdict = judge_write_answer(answer);
     print_write_verdict(answer, verdict);
-    return read_back_and_judge(link, stage, verdict, byte1, byte2, before);
+    return read_back_and_judge(link, stage, verdict, byte1, byte2);
 }

@@ -2,7 +2,6 @@
 // one 5-byte frame out, one answer of up to 4 bytes back.
 #pragma once
 
-#include "link_failure.h"
 #include "serial_link.h"
 
 #include <cstdint>
@@ -42,22 +41,41 @@ inline bool is_two_bytes_alone(const Answer& answer)
     return answer.received == 2 && answer.late == 0;
 }
 
+// How far the write has got: what a failure or a silence now leaves in the
+// radio. Sent from the moment the write frame is handed to the link.
+enum class WriteStage { NotAsked, Due, Sent };
+
 // The run's stage, which this layer keeps: how far the write has got, what
-// the operator has been told at it, and when the last frame went out.
+// the operator has been told at it, when the last frame went out, and the
+// bytes to go back to.
 struct RunStage {
     WriteStage write = WriteStage::NotAsked;
     bool hinted = false;      // the silent-radio hint has been given at this write stage
     bool echo_noted = false;  // the operator has been told that the interface echoes
     long long frame_sent_us = -1;
+    std::uint8_t before[2] = {};  // the first read's two bytes, once the write is due
 };
 
-// After the operator's YES (a failure from here on leaves the radio as it
-// was): waits for a quiet line, adding the bytes dropped to `dropped`; false
-// after printing why the write is not sent.
-bool clear_line_for_write(SerialLink& link, RunStage& stage, int& dropped);
+// After the operator's YES, given the first read's answer (two bytes
+// alone): waits for a quiet line. False after printing why the write is not
+// sent: a failure, a noisy line, or bytes that came after the jumpers were
+// read.
+bool clear_line_for_write(SerialLink& link, RunStage& stage, const Answer& before);
 
 // Each sends its frame and reads the answer, which is settled (see
 // SLOWEST_LINK_MS). False means the run must end with status 1: the failure
-// (platform error, a hang-up, or a short write) is printed.
+// (platform error, a hang-up, a noisy line, or a short write) is printed,
+// with what the radio may now hold.
 bool read_jumpers(SerialLink& link, RunStage& stage, Answer& answer);
 bool write_jumpers(SerialLink& link, RunStage& stage, std::uint8_t byte1, std::uint8_t byte2, Answer& answer);
+
+// On standard error: "sj: ", the `cause` (may be empty), then, once YES was
+// given, what the radio may now hold, from the stage alone.
+void tell_write_fate(const SerialLink& link, const RunStage& stage, const char* cause);
+
+// The failed link step's message, then its note with the write's fate. False.
+bool report_link_failure(const SerialLink& link, const RunStage& stage);
+
+// Once the write frame has gone out, whatever followed: the bytes before it
+// and the command that writes them back.
+void tell_way_back(const SerialLink& link, const RunStage& stage);

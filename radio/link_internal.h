@@ -17,10 +17,9 @@ bool open_failed(SerialLink& link, LinkStep step, int error);
 void report_link_opened(const SerialLink& link);
 void report_not_a_radio_line(const SerialLink& link, const char* path, const char* what);
 
-// After each failure's message, one line on standard error: what the error
-// means here and what to do. PortList: the ports that exist follow the
-// note (or stand for it); WriteFate: the write stage's words end it.
-enum class NoteDetail { None, Permission, Holders, WriteFate, PortList };
+// What an error means here and what to do, a table a platform. PortList:
+// the ports that exist follow the note (or stand for it).
+enum class NoteDetail { None, Permission, Holders, PortList };
 struct LinkNote {
     LinkStep step;
     int error;
@@ -29,7 +28,6 @@ struct LinkNote {
 };
 extern const LinkNote link_notes[];
 extern const int link_note_count;
-void note_link_failure(const SerialLink& link, WriteStage stage);
 
 // The platform's share: a detail it can find out about `device`, and its
 // own text for an error.

@@ -12,22 +12,22 @@
 
 namespace {
 
-const char* const held = "sj: %s is held by another program%s; close it and run sj again";
-const char* const went_away = "sj: %s went away: the cable was pulled or the adapter was reset%s";
+const char* const held = "%s is held by another program%s; close it and run sj again";
+const char* const went_away = "%s went away: the cable was pulled or the adapter was reset";
 
 }  // namespace
 
 const LinkNote link_notes[] = {
     {LinkStep::OpenDevice, ENOENT, NoteDetail::PortList, nullptr},
-    {LinkStep::OpenDevice, EACCES, NoteDetail::Permission, "sj: no permission to open %s%s"},
+    {LinkStep::OpenDevice, EACCES, NoteDetail::Permission, "no permission to open %s%s"},
     {LinkStep::OpenDevice, EBUSY, NoteDetail::Holders, held},
     {LinkStep::OpenDevice, EWOULDBLOCK, NoteDetail::Holders, held},
-    {LinkStep::ReadLineSettings, EIO, NoteDetail::PortList, "sj: %s has no serial hardware behind it (a built-in port without a UART)%s"},
-    {LinkStep::ReadLineSettings, ENOTTY, NoteDetail::None, "sj: %s is not a serial port%s"},
-    {LinkStep::ReadLineSettings, EINVAL, NoteDetail::None, "sj: %s is not a serial port%s"},
-    {LinkStep::DiscardInput, EIO, NoteDetail::WriteFate, went_away},
-    {LinkStep::WriteFrame, EIO, NoteDetail::WriteFate, went_away},
-    {LinkStep::ReadLine, EIO, NoteDetail::WriteFate, went_away},
+    {LinkStep::ReadLineSettings, EIO, NoteDetail::PortList, "%s has no serial hardware behind it (a built-in port without a UART)%s"},
+    {LinkStep::ReadLineSettings, ENOTTY, NoteDetail::None, "%s is not a serial port%s"},
+    {LinkStep::ReadLineSettings, EINVAL, NoteDetail::None, "%s is not a serial port%s"},
+    {LinkStep::DiscardInput, EIO, NoteDetail::None, went_away},
+    {LinkStep::WriteFrame, EIO, NoteDetail::None, went_away},
+    {LinkStep::ReadLine, EIO, NoteDetail::None, went_away},
 };
 const int link_note_count = sizeof link_notes / sizeof *link_notes;
 

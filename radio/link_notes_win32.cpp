@@ -10,32 +10,32 @@
 namespace {
 
 constexpr int NO_SUCH_DEVICE = 433;  // ERROR_NO_SUCH_DEVICE, which mingw-w64's headers do not name
-const char* const went_away = "sj: %s went away: the cable was pulled or the adapter was reset%s";
+const char* const went_away = "%s went away: the cable was pulled or the adapter was reset";
 
 }  // namespace
 
 const LinkNote link_notes[] = {
     {LinkStep::OpenDevice, ERROR_FILE_NOT_FOUND, NoteDetail::PortList, nullptr},
     {LinkStep::OpenDevice, ERROR_ACCESS_DENIED, NoteDetail::None,
-     "sj: another program has %s open (Windows gives a COM port to one program at a time)%s; close it and run sj again"},
-    {LinkStep::OpenDevice, ERROR_GEN_FAILURE, NoteDetail::None, "sj: %s is a device that does not work%s: often a USB "
+     "another program has %s open (Windows gives a COM port to one program at a time)%s; close it and run sj again"},
+    {LinkStep::OpenDevice, ERROR_GEN_FAILURE, NoteDetail::None, "%s is a device that does not work%s: often a USB "
      "adapter whose driver refuses its chip, as with PL2303 clones; Device Manager says more"},
-    {LinkStep::OpenDevice, NO_SUCH_DEVICE, NoteDetail::None, "sj: the adapter behind %s is not there%s: it was unplugged"},
-    {LinkStep::OpenDevice, ERROR_DEVICE_NOT_CONNECTED, NoteDetail::None, "sj: the adapter behind %s is not there%s: it was unplugged"},
-    {LinkStep::DiscardInput, ERROR_NOT_READY, NoteDetail::WriteFate, went_away},
-    {LinkStep::DiscardInput, ERROR_BAD_COMMAND, NoteDetail::WriteFate, went_away},
-    {LinkStep::DiscardInput, ERROR_GEN_FAILURE, NoteDetail::WriteFate, went_away},
-    {LinkStep::DiscardInput, ERROR_OPERATION_ABORTED, NoteDetail::WriteFate, went_away},
-    {LinkStep::DiscardInput, ERROR_DEVICE_NOT_CONNECTED, NoteDetail::WriteFate, went_away},
-    {LinkStep::WriteFrame, ERROR_BAD_COMMAND, NoteDetail::WriteFate, went_away},
-    {LinkStep::WriteFrame, ERROR_GEN_FAILURE, NoteDetail::WriteFate, went_away},
-    {LinkStep::WriteFrame, ERROR_OPERATION_ABORTED, NoteDetail::WriteFate, went_away},
-    {LinkStep::WriteFrame, ERROR_DEVICE_NOT_CONNECTED, NoteDetail::WriteFate, went_away},
-    {LinkStep::ReadLine, ERROR_NOT_READY, NoteDetail::WriteFate, went_away},  // a hang-up, as Wine tells it
-    {LinkStep::ReadLine, ERROR_BAD_COMMAND, NoteDetail::WriteFate, went_away},
-    {LinkStep::ReadLine, ERROR_GEN_FAILURE, NoteDetail::WriteFate, went_away},
-    {LinkStep::ReadLine, ERROR_OPERATION_ABORTED, NoteDetail::WriteFate, went_away},
-    {LinkStep::ReadLine, ERROR_DEVICE_NOT_CONNECTED, NoteDetail::WriteFate, went_away},
+    {LinkStep::OpenDevice, NO_SUCH_DEVICE, NoteDetail::None, "the adapter behind %s is not there%s: it was unplugged"},
+    {LinkStep::OpenDevice, ERROR_DEVICE_NOT_CONNECTED, NoteDetail::None, "the adapter behind %s is not there%s: it was unplugged"},
+    {LinkStep::DiscardInput, ERROR_NOT_READY, NoteDetail::None, went_away},
+    {LinkStep::DiscardInput, ERROR_BAD_COMMAND, NoteDetail::None, went_away},
+    {LinkStep::DiscardInput, ERROR_GEN_FAILURE, NoteDetail::None, went_away},
+    {LinkStep::DiscardInput, ERROR_OPERATION_ABORTED, NoteDetail::None, went_away},
+    {LinkStep::DiscardInput, ERROR_DEVICE_NOT_CONNECTED, NoteDetail::None, went_away},
+    {LinkStep::WriteFrame, ERROR_BAD_COMMAND, NoteDetail::None, went_away},
+    {LinkStep::WriteFrame, ERROR_GEN_FAILURE, NoteDetail::None, went_away},
+    {LinkStep::WriteFrame, ERROR_OPERATION_ABORTED, NoteDetail::None, went_away},
+    {LinkStep::WriteFrame, ERROR_DEVICE_NOT_CONNECTED, NoteDetail::None, went_away},
+    {LinkStep::ReadLine, ERROR_NOT_READY, NoteDetail::None, went_away},  // a hang-up, as Wine tells it
+    {LinkStep::ReadLine, ERROR_BAD_COMMAND, NoteDetail::None, went_away},
+    {LinkStep::ReadLine, ERROR_GEN_FAILURE, NoteDetail::None, went_away},
+    {LinkStep::ReadLine, ERROR_OPERATION_ABORTED, NoteDetail::None, went_away},
+    {LinkStep::ReadLine, ERROR_DEVICE_NOT_CONNECTED, NoteDetail::None, went_away},
 };
 const int link_note_count = sizeof link_notes / sizeof *link_notes;
 

@@ -1,5 +1,5 @@
-// The link's texts, the same on every platform: its failures, their notes,
-// the silent-radio hint, the opening's texts and the port list's. Linux
+// The link's texts, the same on every platform: its failures and what they
+// mean, the opening's texts and the port list's. Linux
 // keeps the Windows calls' names ("CreateFile failed ..."): they are the
 // tool's own texts, which operators and scripts know.
 #include "link_internal.h"
@@ -36,7 +36,14 @@ bool record_failure(SerialLink& link, LinkStep step, int error)
 bool open_failed(SerialLink& link, LinkStep step, int error)
 {
     record_failure(link, step, error);
-    return report_link_failure(link, WriteStage::NotAsked);
+    print_failed_step(link);
+    char note[LINK_NOTE_SIZE];
+    bool list_ports = describe_link_failure(link, note, sizeof note);
+    if (note[0])
+        std::fprintf(operator_notes(), "sj: %s\n", note);
+    if (list_ports)
+        list_existing_ports();
+    return false;
 }
 
 namespace {
@@ -48,29 +55,15 @@ const char* const step_messages[] = {
     "PurgeComm failed with error %d.\n", "WriteFile failed with error %d.\n", "ReadFile failed with error %d.\n"};
 static_assert(sizeof step_messages / sizeof *step_messages == static_cast<int>(LinkStep::ReadLine) + 1);
 
-// A failure once the write frame is out leaves the write's fate open; one
-// after YES but before it leaves the radio as it was.
-void describe_write_fate(const SerialLink& link, WriteStage stage, char* text, int size)
-{
-    if (stage == WriteStage::Sent)
-        std::snprintf(text, static_cast<std::size_t>(size), "; the write command was out, so the radio may or may not "
-                      "hold the new bytes: once the line is back, %s reads them", read_again_command(link));
-    else if (stage == WriteStage::Due)
-        std::snprintf(text, static_cast<std::size_t>(size), "; the write command was not sent, so the radio holds "
-                      "what it had");
-}
-
 }  // namespace
 
-bool report_link_failure(const SerialLink& link, WriteStage stage)
+void print_failed_step(const SerialLink& link)
 {
     const char* message = step_messages[static_cast<int>(link.failed_step)];
     if (link.failed_step == LinkStep::OpenDevice)
         std::printf(message, link.name, link.error);
     else
         std::printf(message, link.error);
-    note_link_failure(link, stage);
-    return false;
 }
 
 bool report_short_write(bool write_command, int written)
@@ -93,7 +86,9 @@ void report_not_a_radio_line(const SerialLink& link, const char* path, const cha
     list_existing_ports();
 }
 
-void note_link_failure(const SerialLink& link, WriteStage stage)
+// A row of the platform's table where one names the step and the error;
+// the platform's own text for any other.
+bool describe_link_failure(const SerialLink& link, char* text, int size)
 {
     char device[MAX_DEVICE_PATH + 1];  // "COM4" rather than "COM4:" in a sentence
     std::snprintf(device, sizeof device, "%s", link.device[0] ? link.device : link.name);
@@ -101,38 +96,19 @@ void note_link_failure(const SerialLink& link, WriteStage stage)
     if (length > 0 && device[length - 1] == ':')
         device[length - 1] = '\0';
     char detail[8 * MAX_DEVICE_PATH] = "";  // a command with a quoted path among them
+    text[0] = '\0';
     for (int i = 0; i < link_note_count; ++i) {
         const LinkNote& note = link_notes[i];
         if (note.step != link.failed_step || note.error != link.error)
             continue;
-        if (note.detail == NoteDetail::WriteFate)
-            describe_write_fate(link, stage, detail, sizeof detail);
-        else
-            describe_detail(device, note.detail, detail, sizeof detail);
-        if (note.text) {
-            std::fprintf(operator_notes(), note.text, device, detail);
-            std::fputc('\n', operator_notes());
-        }
-        if (note.detail == NoteDetail::PortList)
-            list_existing_ports();
-        return;
+        describe_detail(device, note.detail, detail, sizeof detail);
+        if (note.text)
+            std::snprintf(text, static_cast<std::size_t>(size), note.text, device, detail);
+        return note.detail == NoteDetail::PortList;
     }
     describe_error(link.error, detail, sizeof detail);
-    std::fprintf(operator_notes(), "sj: %s: %s\n", device, detail);
-}
-
-// Once the write frame is out, a silence says nothing of the cable: the
-// operator needs to know that the bytes may or may not be in the radio.
-void describe_silence(const SerialLink& link, WriteStage stage, char* text, int size)
-{
-    if (stage != WriteStage::Sent)
-        std::snprintf(text, static_cast<std::size_t>(size), "sj: no answer from the radio yet. Check that it is "
-                      "switched on, that its CAT rate is 38400 baud and that the cable is in its CAT jack (the ACC "
-                      "jack on an FT-817). Ctrl-C stops sj.\n");
-    else
-        std::snprintf(text, static_cast<std::size_t>(size), "sj: no answer from the radio since the write command "
-                      "was sent. The radio may or may not hold the new bytes. Ctrl-C stops sj; then %s reads them.\n",
-                      read_again_command(link));
+    std::snprintf(text, static_cast<std::size_t>(size), "%s: %s", device, detail);
+    return false;
 }
 
 int print_existing_com_ports(const bool (&exists)[MAX_PORT + 1])

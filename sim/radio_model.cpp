@@ -79,6 +79,8 @@ bool parse_valued(const char* a, char* v, RadioOptions& o)
     }
     if (!std::strcmp(a, "--pending"))
         return parse_tail(v, o.pending);
+    if (!std::strcmp(a, "--pending-after"))
+        return parse_int(v, 1, 60000, o.pending_after_ms);
     if (!std::strcmp(a, "--write-tail"))
         return parse_tail(v, o.write_tail);
     if (!std::strcmp(a, "--read-tail"))
@@ -371,7 +373,11 @@ void start_radio(RadioModel& radio, const RadioOptions& options, long long now_m
         radio.eeprom[i] = static_cast<unsigned char>(i);  // a pattern that shows where bytes came from
     radio.eeprom[4] = static_cast<unsigned char>(options.byte4);
     radio.eeprom[5] = static_cast<unsigned char>(options.byte5);
-    send_bytes(radio, options.pending.bytes, options.pending.count);
+    if (options.pending_after_ms > 0)
+        schedule(radio, {now_ms + options.pending_after_ms, Act::Send, options.pending, "stray after the start:",
+                         STRAY_RANK, options.pending});
+    else
+        send_bytes(radio, options.pending.bytes, options.pending.count);
     radio.busy_until_ms = now_ms;
     radio.hangup_due_ms = -1;
     radio.noise_at_ms = options.noise_ms > 0 ? now_ms : -1;

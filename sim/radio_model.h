@@ -36,6 +36,7 @@ struct RadioOptions {
     int echo_length = 5;     // bytes of each frame echoed
     int echo_pause_ms = 0;   // after the second echoed byte
     Tail pending;            // on the line before any client
+    int pending_after_ms = 0;  // or sent this long after the start, as a stray
     Tail write_tail;  // after a write's answer
     Tail read_tail;   // after a read's answer
     int tail_gap_ms = 0;

@@ -44,6 +44,7 @@ const char* const USAGE =
     "  --echo-lose         echo all but the last byte of each frame (a byte lost)\n"
     "  --echo-pause MS     echo, with a pause of MS milliseconds after the second byte\n"
     "  --pending HEX       bytes already waiting on the line when the first client opens it\n"
+    "  --pending-after MS  ... or sent MS milliseconds after the radio starts, as a stray\n"
     "  --write-tail HEX    after the answer to a write, send these bytes too (e.g. E4E5)\n"
     "  --read-tail HEX     after the answer to a read, send these bytes too (e.g. 00)\n"
     "  --tail-gap MS       wait MS milliseconds before a tail (default 0)\n"

@@ -52,8 +52,8 @@ class Faults : public EndToEnd {};
 // YES to bytes and a prompt that may not have been seen writes nothing.
 TEST_F(Faults, LostOutputEndsWithStatus1)
 {
-    const std::string not_sent = "sj: standard output failed, so the values and the prompt may not have been seen; the "
-                                 "write command was not sent\n";
+    const std::string not_sent = "sj: standard output failed, so the values and the prompt may not have been seen; " +
+                                 write_not_sent() + "\n";
     const struct { const char* stdout_to; std::vector<std::string> words; const char* error; std::size_t frames; } cases[] = {
         {"/dev/full", {"-4"}, "No space left on device", 1},
         {"", {"-4"}, "Bad file descriptor", 1},

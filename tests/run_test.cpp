@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 // A radio that answers a write run of 70 06 as it should.
@@ -36,6 +39,12 @@ FakeLinkScript written_short(int exchange, int count)
     return script;
 }
 
+FakeLinkScript with(FakeLinkScript script, int FakeLinkScript::*field, int value)
+{
+    script.*field = value;
+    return script;
+}
+
 struct FailureCase {
     const char* name;
     FakeLinkScript script;
@@ -45,15 +54,31 @@ struct FailureCase {
     std::string errors = "";
 };
 
-TEST(Run, EachFailureEndsTheRunWithItsMessageAndStatus1)
+void expect_failure(const FailureCase& c)
 {
-    const std::string opened = banner() + port_message(1);
-    const std::string prompted = opened + jumper_line("D8 BF ") + write_prompt("70", "06");
-    const std::string sent = prompted + "\nSending CAT command: 00 04 70 06 BC to the Radio\n";
-    const std::string noise = "Error: bytes kept coming from the radio for 2 seconds without a pause; command not sent\n";
-    const std::string again = sent + "Radio response to write command is : 00 \n" + write_accepted() + reading_again();
-    // Each message is followed by its note on standard error (after a missing port, the port list).
-    const std::string gone = went_away_note("COM1"), fate = went_away_note("COM1", write_was_out("sj -1"));
+    SCOPED_TRACE(c.name);
+    reset_fake_link();
+    fake_script = c.script;
+    InProcessRun run = run_in_process({"70", "06"}, "YES\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.output, c.output);
+    EXPECT_EQ(run.errors, c.errors);
+    EXPECT_EQ(fake_record.frames.size(), c.frames);
+    EXPECT_EQ(fake_record.receives, c.receives);
+    EXPECT_FALSE(fake_record.held);  // an open that failed half-way too
+}
+
+const std::string opened = banner() + port_message(1);
+const std::string prompted = opened + jumper_line("D8 BF ") + write_prompt("70", "06");
+const std::string sent = prompted + "\nSending CAT command: 00 04 70 06 BC to the Radio\n";
+const std::string again = sent + "Radio response to write command is : 00 \n" + write_accepted() + reading_again();
+const std::string was_out = write_was_out("sj -1") + "\n" + way_back("sj -1", "D8 BF");
+
+// Before YES: each failure's message, then its note on standard error
+// (after a missing port, the port list).
+TEST(Run, EachFailureBeforeYesEndsTheRunWithItsMessageAndNote)
+{
+    const std::string gone = went_away_note("COM1");
     const FailureCase cases[] = {
         {"open", failing(LinkStep::OpenDevice, 1, 2), banner() + "CreateFile failed opening COM1: with error 2.\n", 0, 0, "(the ports that exist)\n"},
         {"settings read", failing(LinkStep::ReadLineSettings, 1, 22), banner() + "GetCommState failed with error 22.\n", 0, 0, "sj: COM1 is not a serial port\n"},
@@ -64,29 +89,50 @@ TEST(Run, EachFailureEndsTheRunWithItsMessageAndStatus1)
         {"read frame", failing(LinkStep::WriteFrame, 1, 5), opened + "WriteFile failed with error 5.\n", 0, 0, gone},
         {"read frame, 4 of 5", written_short(1, 4), opened + "Write of CAT command failed, rc = 4\n", 1, 0},
         {"first answer", failing(LinkStep::ReadLine, 1, 5), opened + "ReadFile failed with error 5.\n", 1, 1, gone},
-        {"input before the write", failing(LinkStep::DiscardInput, 2, 5), prompted + "PurgeComm failed with error 5.\n", 1, 1, went_away_note("COM1", write_not_sent())},
-        // Nothing is announced on a noisy line; after the write the operator learns what it leaves open.
-        {"never quiet before the write", [] { FakeLinkScript noisy = healthy(); noisy.noisy_at = 2; return noisy; }(), prompted + noise, 1, 1},
-        {"never quiet before the read-back", [] { FakeLinkScript noisy = healthy(); noisy.noisy_at = 3; return noisy; }(), again + noise, 2, 2, "sj: the write command was sent before the "
-         "line became noisy. The radio may or may not hold the new bytes; once the line is quiet, sj -1 reads them.\n"},
-        {"write frame", failing(LinkStep::WriteFrame, 2, 22), sent + "WriteFile failed with error 22.\n", 1, 1, "sj: COM1: Invalid argument\n"},
-        {"write frame, 3 of 5", written_short(2, 3), sent + "Write to the radio failed! RC = 3\n", 2, 1},
-        {"write answer", failing(LinkStep::ReadLine, 2, 5), sent + "ReadFile failed with error 5.\n", 2, 2, fate},
-        {"read-back frame, 1 of 5", written_short(3, 1), again + "Write of CAT command failed, rc = 1\n", 3, 2},
-        {"read-back answer", failing(LinkStep::ReadLine, 3, 5), again + "ReadFile failed with error 5.\n", 3, 3, fate},
     };
-    for (const FailureCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        reset_fake_link();
-        fake_script = c.script;
-        InProcessRun run = run_in_process({"70", "06"}, "YES\n");
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.output, c.output);
-        EXPECT_EQ(run.errors, c.errors);
-        EXPECT_EQ(fake_record.frames.size(), c.frames);
-        EXPECT_EQ(fake_record.receives, c.receives);
-        EXPECT_FALSE(fake_record.held);  // an open that failed half-way too
+    for (const FailureCase& c : cases)
+        expect_failure(c);
+}
+
+// After YES, every way the run ends early says what the radio may hold,
+// from the stage alone: the same for an error that a row of the notes
+// names (EIO) and for those that none does. Once the write frame has gone
+// out, the way back ends the run.
+TEST(Run, AfterYesEveryFailureTellsTheWritesFateWhateverTheError)
+{
+    const struct { const char* name; LinkStep step; int exchange; std::string output; std::size_t frames; int receives; bool out; } steps[] = {
+        {"input before the write", LinkStep::DiscardInput, 2, prompted + "PurgeComm", 1, 1, false},
+        {"write frame", LinkStep::WriteFrame, 2, sent + "WriteFile", 1, 1, true},
+        {"write answer", LinkStep::ReadLine, 2, sent + "ReadFile", 2, 2, true},
+        {"input before the read-back", LinkStep::DiscardInput, 3, again + "PurgeComm", 2, 2, true},
+        {"read-back frame", LinkStep::WriteFrame, 3, again + "WriteFile", 2, 2, true},
+        {"read-back answer", LinkStep::ReadLine, 3, again + "ReadFile", 3, 3, true},
+    };
+    for (int error : {EIO, ENXIO, 9999}) {
+        std::string cause = error == EIO ? "COM1 went away: the cable was pulled or the adapter was reset"
+                                         : "COM1: " + std::string(std::strerror(error));
+        for (const auto& s : steps) {
+            std::string fate = s.out ? was_out : write_not_sent() + "\n";
+            expect_failure({s.name, failing(s.step, s.exchange, error), s.output + " failed with error " +
+                            std::to_string(error) + ".\n", s.frames, s.receives, "sj: " + cause + "; " + fate});
+        }
     }
+    // The link's other ends: a short frame, a line that never falls quiet,
+    // a byte that came after the jumpers were read (in the first wait after
+    // YES, or in the one just before the frame, while the announcement was
+    // held up).
+    const std::string noise = "Error: bytes kept coming from the radio for 2 seconds without a pause; command not sent\n";
+    const std::string came = came_before_write_note(1, "sj -1");
+    const FailureCase cases[] = {
+        {"never quiet before the write", with(healthy(), &FakeLinkScript::noisy_at, 2), prompted + noise, 1, 1, fate_note(write_not_sent())},
+        {"a byte after YES", with(healthy(), &FakeLinkScript::dropped_at_wait, 3), prompted, 1, 1, came},
+        {"a byte just before the write frame", with(healthy(), &FakeLinkScript::dropped_at_wait, 4), sent, 1, 1, came},
+        {"write frame, 3 of 5", written_short(2, 3), sent + "Write to the radio failed! RC = 3\n", 2, 1, "sj: " + was_out},
+        {"never quiet before the read-back", with(healthy(), &FakeLinkScript::noisy_at, 3), again + noise, 2, 2, "sj: " + was_out},
+        {"read-back frame, 1 of 5", written_short(3, 1), again + "Write of CAT command failed, rc = 1\n", 3, 2, "sj: " + was_out},
+    };
+    for (const FailureCase& c : cases)
+        expect_failure(c);
 }
 
 // Each way a run ends after the open closes the port once and gives it back.

@@ -46,12 +46,13 @@ TEST(ConfirmYes, OnlyTheFirstThreeCharactersOfTheLineDecide)
     for (const AnswerCase& c : answer_cases) {
         SCOPED_TRACE(c.input);
         reset_fake_link();
+        fake_script.answers = {{2, {0xD8, 0xBF}}, {1, {0x00}}, {2, {0x70, 0x06}}};
         InProcessRun run = run_in_process({"70", "06"}, c.input);
         std::size_t frames = fake_record.frames.size();
         EXPECT_EQ(frames, c.yes ? 3u : 1u);
         if (!c.yes) {
             EXPECT_EQ(run.status, 0);
-            EXPECT_EQ(run.output, banner() + port_message(1) + jumper_line("") + write_prompt("70", "06") +
+            EXPECT_EQ(run.output, banner() + port_message(1) + jumper_line("D8 BF ") + write_prompt("70", "06") +
                                       "Aborted: you must enter YES in uppercase to continue and write to the EEPROM\n\n");
         }
     }

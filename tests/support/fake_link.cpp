@@ -51,8 +51,9 @@ bool open_link_at(SerialLink& link, const char* path)
     return open_named(link);
 }
 
-LineWait wait_for_quiet_line(SerialLink& /*link*/, int /*quiet_ms*/, int& /*dropped*/)
+LineWait wait_for_quiet_line(SerialLink& /*link*/, int /*quiet_ms*/, int& dropped)
 {
+    dropped += ++fake_record.waits == fake_script.dropped_at_wait;
     bool noisy = static_cast<int>(fake_record.frames.size()) + 1 == fake_script.noisy_at;
     return noisy ? LineWait::Noisy : LineWait::Quiet;
 }

@@ -18,6 +18,7 @@ struct FakeLinkScript {
     int short_write_at = 0;     // the exchange whose frame is written short, 0 none
     int short_count = 4;
     int noisy_at = 0;           // the exchange before which the line never falls quiet, 0 none
+    int dropped_at_wait = 0;    // the wait for a quiet line (counted from 1) that drops a byte, 0 none
     std::vector<Answer> answers;  // one per exchange; missing ones are empty
 };
 
@@ -26,6 +27,7 @@ struct FakeLinkRecord {
     int closes = 0;
     bool held = false;  // the port is open and taken exclusively; only close_link gives it back
     int receives = 0;
+    int waits = 0;  // for a quiet line
     std::vector<Frame> frames;
 };
 

@@ -74,6 +74,11 @@ void collect(int pid, int out, int err, int writer, const ProcessOptions& option
     int open_pipes = 2;
     while (open_pipes > 0) {
         if (writer >= 0 && (!options.input_when || options.input_when(result))) {
+            if (options.stdout_gone_at_input && fds[0].fd >= 0) {
+                close(fds[0].fd);
+                fds[0].fd = -1;
+                --open_pipes;
+            }
             ssize_t ignored = write(writer, options.input->data(), options.input->size());  // EPIPE if it ended
             (void)ignored;
             close(writer);

@@ -30,6 +30,7 @@ struct ProcessOptions {
     bool err_to_out = false;           // standard error into standard output's pipe, as 2>&1
     std::string controlling_terminal;  // a terminal the child takes as its own, in a session of its own
     std::string stdin_from;            // a file instead of `input`, opened without taking it as a terminal
+    bool stdout_gone_at_input = false; // standard output's reader goes away just before `input` goes in
 };
 
 ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options);

@@ -49,12 +49,12 @@ std::string port_forms_note(bool device_paths)
            "; see \"Finding the port\" in sj's README\n";
 }
 
-std::string odd_read_note(int count, bool write, int shown)
+std::string odd_read_note(int count, const std::string& again, int shown)
 {
     return "sj: the radio's answer had " + std::to_string(count) + (count == 1 ? " byte" : " bytes") +
            (shown < count ? " (" + std::to_string(shown) + " shown)" : "") +
            ", not 2, so the values shown may not be the jumpers (a wrong CAT rate, a noisy line)" +
-           (write ? "; check them before answering YES" : "") + "\n";
+           (again.empty() ? "" : "; check the CAT rate and the cable, then " + again + " reads them again") + "\n";
 }
 
 std::string echo_note()
@@ -75,10 +75,15 @@ std::string silence_hint()
            "the cable is in its CAT jack (the ACC jack on an FT-817). Ctrl-C stops sj.\n";
 }
 
-std::string write_hint(const std::string& again)
+std::string write_hint(const std::string& again, const std::string& before)
 {
-    return "sj: no answer from the radio since the write command was sent. The radio may or may not hold the new "
-           "bytes. Ctrl-C stops sj; then " + again + " reads them.\n";
+    return "sj: no answer from the radio since the write command was sent (Ctrl-C stops sj); " + write_was_out(again) +
+           "\n" + way_back(again, before);
+}
+
+std::string way_back(const std::string& again, const std::string& before)
+{
+    return "sj: the bytes before this write were " + before + "; " + again + " " + before + " writes them back\n";
 }
 
 std::string write_accepted()
@@ -97,6 +102,18 @@ std::string went_away_note(const std::string& device, const std::string& fate)
            fate + "\n";
 }
 
+std::string fate_note(const std::string& fate)
+{
+    return "sj: " + fate + "\n";
+}
+
+std::string came_before_write_note(int count, const std::string& again)
+{
+    return "sj: " + std::to_string(count) + (count == 1 ? " more byte" : " more bytes") + " came after the jumpers "
+           "were read, so the values shown are not certain: once the line is quiet, " + again + " reads them again; " +
+           write_not_sent() + "\n";
+}
+
 std::string write_not_sent()
 {
     return "the write command was not sent, so the radio holds what it had";
@@ -104,6 +121,5 @@ std::string write_not_sent()
 
 std::string write_was_out(const std::string& again)
 {
-    return "the write command was out, so the radio may or may not hold the new bytes: once the line is back, " + again +
-           " reads them";
+    return "the write command was out, so the radio may or may not hold the new bytes: " + again + " reads them";
 }

@@ -3,6 +3,7 @@
 // Given a port number, it opens that port as sj does and reads back what
 // the port then holds: the line settings and the time-outs.
 #include "serial_link_win32.h"
+#include "cat.h"
 #include "link_internal.h"
 
 #include <cstddef>
@@ -63,10 +64,22 @@ int check_open_port(int port)
     // Wine reads DTR and RTS control back as enabled from a pty whatever was
     // set; the table above checks what sj sets.
     failed += check(!dcb.fOutxCtsFlow && !dcb.fOutxDsrFlow && !dcb.fOutX && !dcb.fInX, "no flow control");
-    // On standard error, the notes after failures that cannot be made here, once the write is out.
-    for (auto [step, error] : {std::pair{LinkStep::OpenDevice, 31}, {LinkStep::OpenDevice, 433}, {LinkStep::ReadLine, 995}, {LinkStep::WriteFrame, 87}}) {
-        record_failure(link, step, error);
-        note_link_failure(link, WriteStage::Sent);
+    // The failures that cannot be made here, as the CAT layer reports them:
+    // two of the open's, then each step after it with an error of the notes'
+    // table and one that no row names, before the write frame and after it.
+    for (int error : {31, 433}) {
+        record_failure(link, LinkStep::OpenDevice, error);
+        report_link_failure(link, RunStage{});
+    }
+    for (WriteStage write : {WriteStage::Due, WriteStage::Sent}) {
+        for (int error : {ERROR_OPERATION_ABORTED, ERROR_INVALID_HANDLE}) {
+            for (LinkStep step : {LinkStep::DiscardInput, LinkStep::WriteFrame, LinkStep::ReadLine}) {
+                RunStage stage;
+                stage.write = write;
+                record_failure(link, step, error);
+                report_link_failure(link, stage);
+            }
+        }
     }
     close_link(link);
     std::printf("%d passed, %d failed\n", 4 - failed, failed);
