@@ -2,6 +2,7 @@
 #include "jumper_run.h"
 #include "byte_line.h"
 #include "cat.h"
+#include "history.h"
 #include "operator_note.h"
 #include "write_dialogue.h"
 
@@ -79,8 +80,9 @@ void show_help()
     std::snprintf(read_form, sizeof read_form, "sj %s", port);
     std::snprintf(write_form, sizeof write_form, "sj %s B1 B2", port);
     std::printf("\nEvery form:\n  %-24s reads the soft jumpers\n  %-24s writes B1 B2 once you answer YES\n"
-                "  %-24s prints this help\n  %-24s prints the version and the licence\n\n",
-                read_form, write_form, "sj --help, sj -h", "sj --version");
+                "  %-24s prints the history of readings and writes\n  %-24s prints this help\n"
+                "  %-24s prints the version and the licence\n\n",
+                read_form, write_form, "sj --history", "sj --help, sj -h", "sj --version");
     std::printf("Report bugs where you got sj (its source repository's issues), with the\n"
                 "command, all it printed (sj ... 2>&1 | tee sj.log) and sj --version.\n");
 }
@@ -89,15 +91,17 @@ void show_help()
 bool answers_help_or_version(int argc, char** argv, int& status)
 {
     if (argc != 2 || (std::strcmp(argv[1], "--help") != 0 && std::strcmp(argv[1], "-h") != 0 &&
-                      std::strcmp(argv[1], "--version") != 0))
+                      std::strcmp(argv[1], "--version") != 0 && std::strcmp(argv[1], "--history") != 0))
         return false;
-    if (std::strcmp(argv[1], "--version") == 0)
+    status = 0;
+    if (std::strcmp(argv[1], "--history") == 0)
+        status = print_history();
+    else if (std::strcmp(argv[1], "--version") == 0)
         std::printf("sj version " SJ_VERSION "\nCopyright (c) 2026 the sj contributors\n"
                     "Licence: MIT (it comes with sj). You may use, change and pass on sj;\n"
                     "it comes with no warranty.\n");
     else
         show_help();
-    status = 0;
     return true;
 }
 
@@ -128,6 +132,7 @@ int run_on_link(SerialLink& link, RunStage& stage, const CommandLine& command)
         note_unsettled_read(link, answer);
     if (!is_two_bytes_alone(answer))
         return 1;
+    keep_reading(link, answer.bytes);
     if (command.mode == RunMode::ReadOnly)
         return 0;
     int status = run_write_dialogue(link, stage, command.b1, command.b2, answer);
@@ -185,5 +190,6 @@ int run_sj(int argc, char** argv)
     bool opened = command.device ? open_link_at(link, command.device) : open_link(link, command.port);
     status = opened ? run_on_link(link, stage, command) : 1;
     close_link(link);  // every path ends here, an open that failed half-way too
+    close_history();
     return status;
 }

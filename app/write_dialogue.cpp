@@ -3,6 +3,7 @@
 #include "write_dialogue.h"
 #include "byte_line.h"
 #include "console_window.h"
+#include "history.h"
 #include "operator_note.h"
 
 #include <cctype>
@@ -66,13 +67,20 @@ int read_back_and_judge(SerialLink& link, RunStage& stage, WriteVerdict verdict,
 {
     std::printf("Reading EEPROM values again:\n");
     Answer answer;
-    if (!read_jumpers(link, stage, answer))
+    if (!read_jumpers(link, stage, answer)) {
+        keep_outcome(link, "failed at the read-back", nullptr);
         return 1;
+    }
     print_byte_line("Read current data from EEPROM gives ", answer.count, answer.bytes);
     note_if_odd_read(answer, "");
     bool confirmed = read_back_shows(answer, byte1, byte2);
     if (!confirmed)
         note_if_like_frame(answer);
+    const char* outcome = verdict == WriteVerdict::Refused        ? "refused"
+                          : confirmed                             ? "updated"
+                          : verdict == WriteVerdict::CannotBeTold ? "cannot be told"
+                                                                  : "not confirmed";
+    keep_outcome(link, outcome, &answer);
     // A refused write is no update, even where the radio holds the bytes.
     if (verdict == WriteVerdict::Refused) {
         if (confirmed)
@@ -128,9 +136,12 @@ int run_write_dialogue(SerialLink& link, RunStage& stage, const char* b1, const 
         tell_write_fate(link, stage, "standard output failed, so the values and the prompt may not have been seen");
         return 1;
     }
+    keep_write(link, stage, byte1, byte2);
     Answer answer;
-    if (!write_jumpers(link, stage, byte1, byte2, answer))
+    if (!write_jumpers(link, stage, byte1, byte2, answer)) {
+        keep_outcome(link, stage.write == WriteStage::Sent ? "failed at the write's answer" : "not sent", nullptr);
         return 1;
+    }
     print_byte_line("Radio response to write command is ", answer.count, answer.bytes);
     note_if_like_frame(answer);
     WriteVerdict verdict = judge_write_answer(answer);

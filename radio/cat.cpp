@@ -26,15 +26,17 @@ void describe_fate_line(const SerialLink& link, const RunStage& stage, const cha
                       "%s reads them", read_again_command(link));
     else if (stage.write == WriteStage::Due)
         std::snprintf(fate, sizeof fate, "the write command was not sent, so the radio holds what it had");
-    std::snprintf(text, static_cast<std::size_t>(size), cause[0] || fate[0] ? "sj: %s%s%s\n" : "", cause,
-                  cause[0] && fate[0] ? "; " : "", fate);
+    text[0] = '\0';
+    if (cause[0] || fate[0])
+        std::snprintf(text, static_cast<std::size_t>(size), "sj: %s%s%s\n", cause, cause[0] && fate[0] ? "; " : "", fate);
 }
 
 void describe_way_back(const SerialLink& link, const RunStage& stage, char* text, int size)
 {
     const char* again = read_again_command(link);
     std::snprintf(text, static_cast<std::size_t>(size), "sj: the bytes before this write were %02X %02X; %s %02X %02X "
-                  "writes them back\n", stage.before[0], stage.before[1], again, stage.before[0], stage.before[1]);
+                  "writes them back%s%s%s\n", stage.before[0], stage.before[1], again, stage.before[0], stage.before[1],
+                  stage.kept_in ? " (kept in " : "", stage.kept_in ? stage.kept_in : "", stage.kept_in ? ")" : "");
 }
 
 // Once the write frame is out, a silence says nothing of the cable: the

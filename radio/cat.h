@@ -54,6 +54,7 @@ struct RunStage {
     bool echo_noted = false;  // the operator has been told that the interface echoes
     long long frame_sent_us = -1;
     std::uint8_t before[2] = {};  // the first read's two bytes, once the write is due
+    const char* kept_in = nullptr;  // the file that holds them on disk, once it does
 };
 
 // After the operator's YES, given the first read's answer (two bytes

@@ -29,7 +29,5 @@ struct LinkNote {
 extern const LinkNote link_notes[];
 extern const int link_note_count;
 
-// The platform's share: a detail it can find out about `device`, and its
-// own text for an error.
+// The platform's share: a detail it can find out about `device`.
 void describe_detail(const char* device, NoteDetail detail, char* text, int size);
-void describe_error(int error, char* text, int size);

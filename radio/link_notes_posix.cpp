@@ -1,6 +1,7 @@
 // What a link failure means on Linux and what to do next: the table of notes
 // and the details sj can find out (the device's group, who holds it).
 #include "link_internal.h"
+#include "operator_note.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "link_internal.h"
+#include "operator_note.h"
 
 #include <cstdio>
 

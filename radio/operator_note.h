@@ -15,6 +15,9 @@ std::FILE* operator_notes();
 // first failure's error number, however many flushes came after it.
 int flush_standard_output();
 
+// The platform's own text for an error number (link_notes_*.cpp).
+void describe_error(int error, char* text, int size);
+
 // The command that many notes give to read the jumpers again: "sj -4", or
 // "sj " and the device path, quoted as a POSIX shell needs it.
 const char* read_again_command(const SerialLink& link);

@@ -106,6 +106,7 @@ TEST(CommandLine, HelpAndVersion)
                              "\nEvery form:\n"
                              "  sj [-N | DEVICE]         reads the soft jumpers\n"
                              "  sj [-N | DEVICE] B1 B2   writes B1 B2 once you answer YES\n"
+                             "  sj --history             prints the history of readings and writes\n"
                              "  sj --help, sj -h         prints this help\n"
                              "  sj --version             prints the version and the licence\n\n"
                              "Report bugs where you got sj (its source repository's issues), with the\n"

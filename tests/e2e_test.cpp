@@ -11,7 +11,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <algorithm>
 #include <list>
+#include <regex>
+#include <sstream>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -145,7 +148,7 @@ TEST_F(EndToEnd, WriteRunWithYesTypedAtThePrompt)
         return true;
     };
     ProcessResult run = sj({"-2", "F8", "BF"}, "YES\n", options);
-    EXPECT_EQ(run.err, way_back("sj -2", "D8 BF"));
+    EXPECT_EQ(run.err, way_back("sj -2", "D8 BF", kept_in));
     EXPECT_EQ(frames_at_prompt, std::vector<std::string>{read_frame});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, sj_banner() + port_message(2) + jumper_line("D8 BF ") + write_prompt("f8", "bf") +
@@ -228,7 +231,93 @@ TEST_F(EndToEnd, TheWayBackAfterAWrite)
     ProcessResult run = sj({path, "70", "06"}, "YES\n");
     unlink(path.c_str());
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "sj: the bytes before this write were D8 BF; sj '" + quoted + "' D8 BF writes them back\n");
+    EXPECT_EQ(run.err, way_back("sj '" + quoted + "'", "D8 BF"));
+}
+
+// The history: where it cannot be kept, the write goes on and one note
+// names the file and the cause; two runs at once keep whole lines; Ctrl-C
+// after the write frame is kept; sj --history shows it. Under Wine, the
+// Windows path and CRLF.
+TEST_F(EndToEnd, TheHistoryKeptOrNotTheWriteGoesOn)
+{
+    const std::string home = own_home(), state = home + "/.local/state/sj/history";
+#ifdef SJ_E2E_WINE
+    ProcessResult none = sj({"--history"});
+    EXPECT_EQ(none.status, 0);
+    radio_on(6);
+    ProcessResult run = sj({"-6", "70", "06"}, "YES\n");
+    EXPECT_EQ(run.err, way_back("sj -6", "D8 BF", kept_in));
+    std::string windows = std::filesystem::path(WINE_PREFIX) / "drive_c/users";
+    std::string text;
+    for (const auto& user : std::filesystem::directory_iterator(windows))
+        text += read_file(user.path().string() + "/AppData/Local/sj/history.txt");
+    EXPECT_TRUE(std::regex_search(text, std::regex(" COM6: read D8 BF\r\n[^\n]* COM6: write 70 06 over D8 BF\r\n"
+                                                   "[^\n]* COM6: updated: read back 70 06\r\n$"))) << text;
+#else
+    ProcessResult none = sj({"--history"});
+    EXPECT_EQ(none.out, "No history in ~/.local/state/sj/history: No such file or directory\n");
+    EXPECT_EQ(none.status, 0);
+    // Each a folder of its own for the history, made unusable in one way.
+    for (const char* folder : {"/file/sj", "/folder/sj/history/x", "/link/sj"})
+        std::filesystem::create_directories(home + "/ways" + folder);
+    std::filesystem::remove(home + "/ways/file/sj");
+    std::ofstream(home + "/ways/file/sj") << "";
+    std::ofstream(home + "/target") << "";
+    std::filesystem::create_symlink(home + "/target", home + "/ways/link/sj/history");
+    const struct { int port; std::string env, note; } ways[] = {
+        {1, "HOME=", ": $HOME is not set"},
+        {2, "XDG_STATE_HOME=" + home + "/ways/file", " in ~/ways/file/sj/history: Not a directory"},
+        {3, "XDG_STATE_HOME=" + home + "/ways/folder", " in ~/ways/folder/sj/history: Is a directory"},
+        {5, "XDG_STATE_HOME=" + home + "/ways/link", " in ~/ways/link/sj/history: Too many levels of symbolic links"},
+        {6, "", ""},  // these two at once on the one history
+        {7, "", ""},
+    };
+    std::vector<std::thread> runs;
+    std::vector<ProcessResult> results(std::size(ways));
+    for (std::size_t i = 0; i < std::size(ways); ++i) {
+        radio_on(ways[i].port);
+        runs.emplace_back([&, i] {
+            ProcessOptions options;
+            if (!ways[i].env.empty())
+                options.env.push_back(ways[i].env);
+            results[i] = sj({"-" + std::to_string(ways[i].port), "70", "06"}, "YES\n", options);
+        });
+    }
+    // Ctrl-C once the hint after the write frame is out: the history says so.
+    SimRadio& silent = radio_on(8, {"--lengths", "2,0"});
+    ProcessOptions interrupt;
+    interrupt.interrupt_when = [](const ProcessResult& so_far) { return so_far.err.ends_with(")\n"); };
+    ProcessResult interrupted = sj({"-8", "70", "06"}, "YES\n", interrupt);
+    for (std::thread& run : runs)
+        run.join();
+    for (std::size_t i = 0; i < std::size(ways); ++i) {
+        SCOPED_TRACE(ways[i].port);
+        std::string again = "sj -" + std::to_string(ways[i].port);
+        EXPECT_EQ(results[i].status, 0);
+        EXPECT_EQ(results[i].err, ways[i].note.empty() ? way_back(again, "D8 BF")
+                                                       : "sj: cannot keep the history" + ways[i].note + "\n" + way_back(again, "D8 BF", ""));
+    }
+    EXPECT_EQ(read_file(home + "/target"), "");
+    EXPECT_EQ(interrupted.signal, SIGINT);
+    EXPECT_EQ(frames_in(stop_sim_radio(silent)).size(), 2u);
+    std::vector<std::string> lines;
+    std::istringstream text(read_file(state));
+    for (std::string line; std::getline(text, line);)
+        lines.push_back(line.substr(line.find(' ') + 1));
+    std::sort(lines.begin(), lines.end());
+    std::vector<std::string> expected;
+    for (int port : {6, 7, 8}) {
+        std::string com = "COM" + std::to_string(port) + ": (" + link_for(port) + ") ";
+        expected.insert(expected.end(), {com + "read D8 BF", com + (port == 8 ? "interrupted" : "updated: read back 70 06"),
+                                         com + "write 70 06 over D8 BF"});
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(lines, expected);
+    ProcessResult shown = sj({"--history"});
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_EQ(shown.out, "The history of sj, kept in ~/.local/state/sj/history; its first reading is the radio's bytes as "
+                         "sj first found them:\n" + read_file(state));
+#endif
 }
 
 TEST_F(EndToEnd, NoYesNoWrite)

@@ -3,13 +3,21 @@
 #include "capture.h"
 #include "console_window.h"
 #include "fake_link.h"
+#include "history.h"
+#include "link_internal.h"
+#include "own_folder.h"
+#include "process.h"
 #include "jumper_run.h"
 #include "texts.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -153,6 +161,43 @@ TEST(Run, EveryPathEndsWithThePortClosedAndGivenBack)
         EXPECT_EQ(fake_record.closes, 1);
         EXPECT_FALSE(fake_record.held);
     }
+}
+
+// Runs at once on two radios share the file: each line goes in one write,
+// so no line is ever split by another's.
+TEST(History, LinesFromProcessesAtOnceStayWhole)
+{
+    const std::string home = enter_own_folder(SJ_TEST_RUNS) + "/at-once";
+    constexpr int WRITERS = 4, LINES = 300;
+    const std::uint8_t bytes[2] = {0xD8, 0xBF};
+    std::vector<pid_t> writers;
+    for (int w = 0; w < WRITERS; ++w) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            setenv("HOME", home.c_str(), 1);
+            unsetenv("XDG_STATE_HOME");
+            SerialLink link;
+            name_link_at(link, ("/dev/" + std::string(40 + w * 30, static_cast<char>('a' + w))).c_str());
+            for (int i = 0; i < LINES; ++i)
+                keep_reading(link, bytes);
+            close_history();
+            _exit(0);
+        }
+        writers.push_back(pid);
+    }
+    for (pid_t pid : writers) {
+        int status = -1;
+        waitpid(pid, &status, 0);
+        EXPECT_EQ(status, 0);
+    }
+    std::istringstream text(read_file(home + "/.local/state/sj/history"));
+    int lines = 0;
+    for (std::string line; std::getline(text, line); ++lines) {
+        std::size_t name = line.find(" /dev/") + 6;
+        int w = name < line.size() ? line[name] - 'a' : 0;
+        EXPECT_EQ(line.substr(line.find(' ') + 1), "/dev/" + std::string(40 + w * 30, static_cast<char>('a' + w)) + " read D8 BF");
+    }
+    EXPECT_EQ(lines, WRITERS * LINES);
 }
 
 // sj.exe started from Explorer has its console to itself, and waits.

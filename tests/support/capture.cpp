@@ -1,9 +1,12 @@
 // Redirects the process's standard streams to temporary files around a call.
 #include "capture.h"
 
+#include "history.h"
 #include "jumper_run.h"
+#include "own_folder.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <stdio_ext.h>
 #include <unistd.h>
 
@@ -100,6 +103,9 @@ std::vector<char*> argv_for(const std::vector<std::string>& words, std::vector<s
 
 InProcessRun run_in_process(const std::vector<std::string>& words, const std::optional<std::string>& input)
 {
+    // The history goes to ~/.local/state/sj/history in the test's own folder.
+    setenv("HOME", enter_own_folder(SJ_TEST_RUNS).c_str(), 1);
+    unsetenv("XDG_STATE_HOME");
     std::vector<std::string> storage;
     std::vector<char*> argv = argv_for(words, storage);
     // Standard input last: closed, its number must not go to the copies.
@@ -112,6 +118,7 @@ InProcessRun run_in_process(const std::vector<std::string>& words, const std::op
         status = run_sj(static_cast<int>(storage.size()), argv.data());
     } catch (const RunInterrupted&) {
         interrupted = true;
+        close_history();  // as the end of the process would
     }
     restore_stdin(saved_stdin);
     std::string output = end_capture();

@@ -55,6 +55,15 @@ inline const SjUnderTest under_test = sj_from_environment();
 inline const std::string& sj_under_test = under_test.program;
 inline const std::string& sim_ports = under_test.ports;
 
+// The test's own folder, sj's home: its history is kept there.
+inline std::string own_home()
+{
+    return enter_own_folder(SJ_TEST_RUNS);
+}
+
+// Where sj says the history is kept.
+inline const std::string kept_in = under_wine ? "%LOCALAPPDATA%\\sj\\history.txt" : "~/.local/state/sj/history";
+
 // The full path, for a symbolic link to the port.
 inline std::string full_link_for(int port)
 {
@@ -89,6 +98,8 @@ inline ProcessResult run_program(const std::string& program, const std::vector<s
 #else
     if (!under_test.qemu.empty())
         argv.insert(argv.begin(), {under_test.qemu, "-L", under_test.libraries});
+    // The history goes to ~/.local/state/sj/history in the test's own folder.
+    options.env.insert(options.env.begin(), {"HOME=" + own_home(), "XDG_STATE_HOME="});  // a test may name others
 #endif
     argv.insert(argv.end(), words.begin(), words.end());
     options.input = std::move(input);

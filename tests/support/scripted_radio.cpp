@@ -40,6 +40,7 @@ struct Line {
     long long hangup_ms = -1;
     std::string input_after_log;
     long long margin_ms = NEVER;
+    std::string history_at_write_frame;
 };
 
 Line line;
@@ -181,6 +182,7 @@ ScriptedRun run_scripted(const std::vector<std::string>& radio, int port, const 
     run.result.out = done.output;
     run.result.err = done.errors;
     run.log = line.radio.log;
+    run.history_at_write_frame = line.history_at_write_frame;
     run.margin_ms = line.margin_ms > INT_MAX ? INT_MAX : static_cast<int>(line.margin_ms);
     return run;
 }
@@ -235,6 +237,8 @@ ssize_t __wrap_write(int fd, const void* buffer, size_t size)
         errno = EIO;
         return -1;
     }
+    if (size == 5 && static_cast<const unsigned char*>(buffer)[4] == 0xBC)
+        line.history_at_write_frame = read_file(std::string(std::getenv("HOME")) + "/.local/state/sj/history");
     radio_receives(line.radio, static_cast<const unsigned char*>(buffer), static_cast<int>(size), line.now_ms);
     return static_cast<ssize_t>(size);
 }

@@ -15,6 +15,7 @@ struct ScriptedRun {
     ProcessResult result;  // a run that would wait for ever ends as Ctrl-C ends it
     std::string log;       // the radio's, as simradio writes it
     int margin_ms;         // how near any wait's end came to something the radio did
+    std::string history_at_write_frame;  // sj's history file as the write frame reached the radio
 };
 
 // The radio takes simradio's options and sits on COM<port>:; `words` follow

@@ -81,9 +81,10 @@ std::string write_hint(const std::string& again, const std::string& before)
            "\n" + way_back(again, before);
 }
 
-std::string way_back(const std::string& again, const std::string& before)
+std::string way_back(const std::string& again, const std::string& before, const std::string& kept_in)
 {
-    return "sj: the bytes before this write were " + before + "; " + again + " " + before + " writes them back\n";
+    return "sj: the bytes before this write were " + before + "; " + again + " " + before + " writes them back" +
+           (kept_in.empty() ? "" : " (kept in " + kept_in + ")") + "\n";
 }
 
 std::string write_accepted()

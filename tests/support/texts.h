@@ -21,8 +21,9 @@ std::string odd_read_note(int count, const std::string& again = "", int shown = 
 std::string echo_note();
 std::string silence_hint();
 std::string write_hint(const std::string& again, const std::string& before);
-// The way back once the write frame went out.
-std::string way_back(const std::string& again, const std::string& before);
+// The way back once the write frame went out, and where the history keeps it.
+std::string way_back(const std::string& again, const std::string& before,
+                     const std::string& kept_in = "~/.local/state/sj/history");
 std::string unsettled_read_note(int late, const std::string& again);  // bytes in the first answer's window
 // The write run after the radio's 00, up to the read-back's answer.
 std::string write_accepted();
