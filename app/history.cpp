@@ -43,9 +43,10 @@ bool keep_line(const SerialLink& link, const char* event, bool durable)
     history = history ? history : found ? open_history(path) : nullptr;
     bool kept = history && std::fputs(line, history) >= 0 && std::fflush(history) == 0 &&
                 (!durable || sync_history(history));
+    int error = errno;  // before operator_notes(), which flushes standard output
     if (!kept && !told)
         std::fprintf(operator_notes(), found ? "sj: cannot keep the history in %s: %s\n" : "sj: cannot keep the history: "
-                     "%s is not set\n", shown, std::strerror(errno));
+                     "%s is not set\n", shown, std::strerror(error));
     told = told || !kept;
     return kept;
 }
