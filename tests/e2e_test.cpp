@@ -297,7 +297,11 @@ TEST_F(EndToEnd, TheHistoryKeptOrNotTheWriteGoesOn)
         EXPECT_EQ(results[i].err, ways[i].note.empty() ? way_back(again, "D8 BF")
                                                        : "sj: cannot keep the history" + ways[i].note + "\n" + way_back(again, "D8 BF", ""));
     }
-    EXPECT_EQ(read_file(home + "/target"), "");
+    EXPECT_EQ(read_file(home + "/target"), "");  // never written through a link
+    struct stat file{}, folder{};
+    EXPECT_TRUE(stat(state.c_str(), &file) == 0 && stat((home + "/.local/state/sj").c_str(), &folder) == 0);
+    EXPECT_EQ(file.st_mode & 07777, 0600u);  // for this user alone
+    EXPECT_EQ(folder.st_mode & 07777, 0700u);
     EXPECT_EQ(interrupted.signal, SIGINT);
     EXPECT_EQ(frames_in(stop_sim_radio(silent)).size(), 2u);
     std::vector<std::string> lines;
