@@ -35,7 +35,7 @@ bool find_history(char* path, char* shown)
     bool own = state && state[0] == '/';  // XDG: a relative path is ignored
     std::size_t h = home && home[0] == '/' ? std::strlen(home) : 0;
     std::snprintf(path, HISTORY_PATH_SIZE, own ? "%s/sj/history" : "%s/.local/state/sj/history",
-                  own ? state : h ? home : "");
+                  own ? state : h > 1 ? home : "");  // HOME=/ (init) gives no "//"
     bool under_home = h > 1 && std::strncmp(path, home, h) == 0 && path[h] == '/';
     std::snprintf(shown, HISTORY_PATH_SIZE, own || h ? (under_home ? "~%s" : "%s") : "$HOME", path + (under_home ? h : 0));
     return own || h;
