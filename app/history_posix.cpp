@@ -34,11 +34,13 @@ bool find_history(char* path, char* shown)
     const char* home = std::getenv("HOME");
     bool own = state && state[0] == '/';  // XDG: a relative path is ignored
     std::size_t h = home && home[0] == '/' ? std::strlen(home) : 0;
-    std::snprintf(path, HISTORY_PATH_SIZE, own ? "%s/sj/history" : "%s/.local/state/sj/history",
-                  own ? state : h > 1 ? home : "");  // HOME=/ (init) gives no "//"
+    int length = std::snprintf(path, HISTORY_PATH_SIZE, own ? "%s/sj/history" : "%s/.local/state/sj/history",
+                               own ? state : h > 1 ? home : "");  // HOME=/ (init) gives no "//"
+    bool found = (own || h) && length < HISTORY_PATH_SIZE;  // a path cut short is no place to write
     bool under_home = h > 1 && std::strncmp(path, home, h) == 0 && path[h] == '/';
-    std::snprintf(shown, HISTORY_PATH_SIZE, own || h ? (under_home ? "~%s" : "%s") : "$HOME", path + (under_home ? h : 0));
-    return own || h;
+    std::snprintf(shown, HISTORY_PATH_SIZE, found ? (under_home ? "~%s" : "%s") : own ? "$XDG_STATE_HOME" : "$HOME",
+                  path + (under_home ? h : 0));
+    return found;
 }
 
 std::FILE* open_history(char* path)
