@@ -101,8 +101,11 @@ int print_history()
     }
     std::printf("The history of sj, kept in %s; its first reading is the radio's bytes as sj first found them:\n", shown);
     char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+    std::size_t n = 0;
+    do {  // a short read is the end (or an error): no read after it
+        n = std::fread(chunk, 1, sizeof chunk, file);
         std::fwrite(chunk, 1, n, stdout);
+    } while (n == sizeof chunk);
     std::fclose(file);
     return 0;
 }
