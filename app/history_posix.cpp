@@ -56,8 +56,10 @@ std::FILE* open_history(char* path)
     std::FILE* file = fd < 0 ? nullptr : fdopen(fd, "a");
     if (fd >= 0 && !file)
         close(fd);
-    *std::strrchr(path, '/') = '\0';  // a new file's name is on disk once its folder is
+    char* name = std::strrchr(path, '/');
+    *name = '\0';  // a new file's name is on disk once its folder is
     int folder = file ? open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    *name = '/';
     if (folder >= 0) {
         fsync(folder);  // as far as it goes: the file's own sync decides
         close(folder);

@@ -16,5 +16,5 @@ void print_failed_step(const SerialLink& link);
 // list says it all. True when the port list should follow.
 bool describe_link_failure(const SerialLink& link, char* text, int size);
 
-// A frame that the platform wrote only `written` bytes of. False.
-bool report_short_write(bool write_command, int written);
+// A frame that the platform wrote only `written` bytes of.
+void report_short_write(bool write_command, int written);

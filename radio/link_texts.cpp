@@ -66,11 +66,10 @@ void print_failed_step(const SerialLink& link)
         std::printf(message, link.error);
 }
 
-bool report_short_write(bool write_command, int written)
+void report_short_write(bool write_command, int written)
 {
     std::printf(write_command ? "Write to the radio failed! RC = %d\n" : "Write of CAT command failed, rc = %d\n",
                 written);
-    return false;
 }
 
 void report_link_opened(const SerialLink& link)
