@@ -97,7 +97,9 @@ inline const FaultCase fault_cases[] = {
     {"read-back: a stray at once, the radio 1.5 s slow", {"--delays", "0,0,1500", "--stores", "12", "34", "--stray", "7006", "--stray-frame", "3"}, jumper_line("D8 BF ") + P + S + R("00 ") + ACC + AGAIN + BACK("70 06 ") + UNSETTLED, BACK_DB, 1, 3, "12 34"},
     // Nothing comes from a radio within the envelope between its settled answer and the next frame.
     {"a byte after the first read's window, before YES", {"--read-tail", "00", "--tail-gap", "1800"}, jumper_line("D8 BF ") + P, CAME_BEFORE_WRITE, 1, 1, "D8 BF", "tx 00\n", true},
-    {"a line noisy from the open", {"--noise", "20"}, NOISY, "", 1, 0, "D8 BF", "", true},
+    // Scripted only: on real time a loaded machine can stall the radio past the 200 ms a quiet line needs (the
+    // link's own noisy wait runs on real pseudo-terminals in link_tests).
+    {"a line noisy from the open", {"--noise", "20"}, NOISY, "", 1, 0, "D8 BF"},
     {"first read: a byte in its window", {"--jumpers", "D8", "00", "--refuse", "05", "--gap", "150"}, jumper_line("D8 "), odd_read_note(1) + UNREAD(1), 1, 1, "D8 00"},
     // Only a lone byte is the write's status.
     {"write: a stray 05 ahead of the radio's 00", {"--delay", "300", "--stray", "05", "--stray-frame", "2", "--stray-after", "20"}, jumper_line("D8 BF ") + P + S + R("05 ") + UNTOLD(1, "05") + AGAIN + BACK("70 06 ") + DONE, BACK_DB, 0, 3, "70 06"},
